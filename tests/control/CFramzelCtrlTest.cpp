@@ -141,12 +141,35 @@ TEST_F(SettingsTest, SetConfigResetsTheEngineFolderFromTheControlsOwnRecord) {
 
     ConvertParams given = CallerRecord(5, "/given/to/convert");
     ctrl.ConvertSetParam(AddressOf(given));
+    const ConvertParams own = ctrl.Params();
     ctrl.SetTempPath("/chosen/again");
     ctrl.SetConfig(AddressOf(stored), &bret);
     EXPECT_EQ(ctrl.Engine().TempFolder(), "/given/to/convert/");
     EXPECT_EQ(StoredString("temp_path"), "/just/stored");
-    EXPECT_EQ(TempPathOf(ctrl.Params()), "/given/to/convert")
-        << "storing leaves the control's record alone";
+    EXPECT_EQ(std::memcmp(&ctrl.Params(), &own, sizeof own), 0)
+        << "the next conversion still uses the record last given to ConvertSetParam";
+}
+
+TEST_F(SettingsTest, ControlsKeepTheirOwnRecordsAndShareTheStore) {
+    CFramzelCtrl first;
+    CFramzelCtrl second;
+    ConvertParams given = CallerRecord(5, "/first");
+    first.ConvertSetParam(AddressOf(given));
+    first.SetEQ(4);
+    EXPECT_EQ(second.Params().width, 320);
+    EXPECT_EQ(second.Engine().TempFolder(), DriveC());
+    EXPECT_EQ(second.Engine().EqualizerLevel(), 0);
+
+    Bool bret = kFalse;
+    first.SetConfig(AddressOf(given), &bret);
+    first.SetRegKeyValue("over_write", 1, &bret);
+    ConvertParams loaded{};
+    second.GetConfig(AddressOf(loaded), &bret);
+    EXPECT_EQ(loaded.width, 176);
+    EXPECT_EQ(TempPathOf(loaded), "/first");
+    long overWrite = 0;
+    second.GetRegKeyValue("over_write", &overWrite, &bret);
+    EXPECT_EQ(overWrite, 1);
 }
 
 TEST_F(SettingsTest, SetConfigReportsAStoreThatCannotBeWritten) {
