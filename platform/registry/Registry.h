@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace fz::registry {
 
@@ -19,6 +20,18 @@ namespace fz::registry {
 // writers (processes or threads) never lose each other's values. A damaged line of a hive is
 // ignored; the rest of the hive stays readable.
 //
+// Where the hives are and how they are written:
+//   user.reg     HKEY_CURRENT_USER, in HiveFolder(Hive::CurrentUser)
+//   machine.reg  HKEY_LOCAL_MACHINE; HKEY_CLASSES_ROOT is its key "Software\Classes", as on the
+//                spec's platform, so a class registered there shows in both
+// The format of the files is described in platform/registry/HiveText.h. A hive file that is
+// missing reads as an empty hive. A hive folder that cannot be written (also when something
+// other than a folder stands at its path, which stops root too) makes every change fail with
+// kAccessDenied; reading such a hive still works.
+//
+// Any thread may use any function. A Key holds no lock and no file: each call reads the hive
+// file afresh, so changes made by other processes are seen at once.
+//
 // Results are the platform's error numbers, which callers compare with kSuccess.
 enum class Hive { CurrentUser, LocalMachine, ClassesRoot };
 
@@ -33,6 +46,7 @@ enum Status : std::int32_t {
 enum class ValueType : std::uint32_t {
     None = 0,
     String = 1, // REG_SZ: text including its terminating zero
+    Binary = 3, // REG_BINARY: bytes as they are
     Dword = 4,  // REG_DWORD: 32-bit little-endian
 };
 
@@ -61,10 +75,18 @@ public:
     // and read back with its terminator.
     Status SetDword(std::string_view name, std::uint32_t value);
     Status SetString(std::string_view name, std::string_view text);
+    Status SetBinary(std::string_view name, const void* data, std::uint32_t size);
     Status DeleteValue(std::string_view name);
 
-    // The key's path within its hive and the class string given when it was created.
+    // The key's path within its hive (as given when it was opened, without leading or
+    // trailing '\') and the class string it was created with (read when it was opened).
     std::string Path() const;
+    std::string ClassName() const;
+
+    // The names of the key's subkeys and values as stored (in the hive's sorted order); empty
+    // when the key no longer exists. The empty name is the key's default value.
+    std::vector<std::string> SubKeyNames() const;
+    std::vector<std::string> ValueNames() const;
 
 private:
     friend Status CreateKey(Hive, std::string_view, std::string_view, Key*, bool*);
@@ -82,10 +104,17 @@ Status CreateKey(Hive hive, std::string_view path, std::string_view className, K
 // Opens an existing key; kFileNotFound when it does not exist.
 Status OpenKey(Hive hive, std::string_view path, Access access, Key* key);
 
-// Deletes a key with all its subkeys and values.
+// Deletes a key with all its subkeys and values; kFileNotFound when it does not exist. The
+// empty path names the hive's root: its values and subkeys are deleted, the root stays.
 Status DeleteKeyTree(Hive hive, std::string_view path);
 
-// The folder that holds the given hive's file (for tools and tests).
+// The folder that holds the given hive's file (for tools and tests), without a trailing '/':
+// $FRAMZEL_REGISTRY_DIR when set; otherwise ${XDG_CONFIG_HOME:-$HOME/.config}/framzel for
+// CurrentUser and the folder of libfzplatform.so for the machine hive. The environment is
+// read on every call (tests move it).
 std::string HiveFolder(Hive hive);
+
+// The hive's file: HiveFolder(hive) + "/user.reg" or "/machine.reg".
+std::string HiveFile(Hive hive);
 
 } // namespace fz::registry

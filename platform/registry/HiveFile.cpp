@@ -1,0 +1,160 @@
+#include "platform/registry/HiveFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fz::registry {
+namespace {
+
+std::string Environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
+}
+
+std::string UserFolder() {
+    std::string config = Environment("XDG_CONFIG_HOME");
+    if (config.empty() || config.front() != '/') { // the XDG rule: relative values are ignored
+        std::string home = Environment("HOME");
+        if (home.empty()) {
+            if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_dir)
+                home = entry->pw_dir;
+        }
+        if (home.empty())
+            return {};
+        config = WithoutTrailingSlashes(home) + "/.config";
+    }
+    return WithoutTrailingSlashes(config) + "/framzel";
+}
+
+// The folder of libfzplatform.so (this code's own library), found through the dynamic linker.
+std::string MachineFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&MachineFolder), &info) == 0 || !info.dli_fname ||
+        !*info.dli_fname)
+        return {};
+    std::error_code error;
+    const auto library = std::filesystem::absolute(info.dli_fname, error).lexically_normal();
+    if (error)
+        return {};
+    return WithoutTrailingSlashes(library.parent_path().string());
+}
+
+// mkdir -p with mode 0700 for the folders it makes.
+bool MakeFolders(const std::string& folder) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) == 0)
+        return S_ISDIR(info.st_mode);
+    if (errno != ENOENT)
+        return false;
+    const std::size_t slash = folder.rfind('/');
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash)))
+        return false;
+    return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+bool WriteAll(int fd, const std::string& text) {
+    std::size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t written = write(fd, text.data() + done, text.size() - done);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+HiveLocation LocateHive(Hive hive) {
+    HiveLocation location;
+    const bool user = hive == Hive::CurrentUser;
+    location.name = user ? "user" : "machine";
+    location.prefix = hive == Hive::ClassesRoot ? "Software\\Classes" : "";
+    if (std::string chosen = Environment("FRAMZEL_REGISTRY_DIR"); !chosen.empty())
+        location.folder = WithoutTrailingSlashes(chosen);
+    else
+        location.folder = user ? UserFolder() : MachineFolder();
+    if (!location.folder.empty())
+        location.file = location.folder + "/" + location.name + ".reg";
+    return location;
+}
+
+std::string ReadHiveText(const HiveLocation& location) {
+    std::string text;
+    if (location.file.empty())
+        return text;
+    const int fd = open(location.file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return text;
+    char buffer[16384];
+    for (;;) {
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(fd);
+    return text;
+}
+
+HiveLock::~HiveLock() {
+    if (m_fd >= 0)
+        close(m_fd); // closing the only descriptor of the open file releases the flock
+}
+
+Status HiveLock::Acquire(const HiveLocation& location) {
+    if (location.folder.empty() || !MakeFolders(location.folder))
+        return kAccessDenied;
+    // access() also reports a read-only file system to root, which mode bits do not stop.
+    if (access(location.folder.c_str(), W_OK) != 0)
+        return kAccessDenied;
+    const std::string lockFile = location.file + ".lock";
+    int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0 && errno == EACCES)
+        fd = open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return kAccessDenied;
+    while (flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            close(fd);
+            return kAccessDenied;
+        }
+    }
+    m_fd = fd;
+    return kSuccess;
+}
+
+Status WriteHiveAtomically(const HiveLocation& location, const std::string& text) {
+    const std::string temporary = location.file + ".new";
+    const mode_t mode = location.name == "user" ? 0600 : 0644; // the user's settings are private
+    const int fd =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+    if (fd < 0)
+        return kAccessDenied;
+    const bool written = WriteAll(fd, text) && fsync(fd) == 0;
+    if (close(fd) != 0 || !written || rename(temporary.c_str(), location.file.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return kAccessDenied;
+    }
+    return kSuccess;
+}
+
+} // namespace fz::registry
