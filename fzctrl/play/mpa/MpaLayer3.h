@@ -30,8 +30,8 @@ void Layer3Reset(Layer3State& state, int lineLimit);
 using Layer3Output = float[2][2][18][32];
 
 enum class Layer3Result {
-    Decoded,       // `out` holds the frame's granules (granuleCount of them)
-    NoMainData,    // the main data began before the oldest reservoir byte: no samples
+    Decoded,    // `out` holds the frame's granules (granuleCount of them)
+    NoMainData, // the main data began before the oldest reservoir byte: no samples
 };
 
 // Decodes one complete frame of `frameSize` bytes starting at its header. Never reads beyond

@@ -1,0 +1,201 @@
+#include "fzctrl/play/mpa/MpaHuffman.h"
+
+#include "fzctrl/play/mpa/MpaLayer3BuiltTables.h"
+
+#include <algorithm>
+#include <cassert>
+#include <vector>
+
+namespace fz::mpa {
+
+namespace {
+
+constexpr int kRootBits = 8;
+constexpr int kLevelBits = 4;
+
+struct BuildCode {
+    int length;
+    std::uint32_t bits;
+    int value;
+};
+
+// Fills the level of `width` bits at `offset` for the codes that share the first `consumed`
+// bits, and the levels below it. Returns false when the pool is too small.
+bool BuildLevel(HuffmanDecodeTables& tables, const std::vector<BuildCode>& codes, int consumed,
+                int width, int offset) {
+    const int size = 1 << width;
+    for (int i = 0; i < size; ++i) {
+        // Only an incomplete code leaves holes; they decode as zero and use the whole level.
+        tables.pool[static_cast<std::size_t>(offset + i)] = static_cast<std::uint32_t>(width);
+    }
+    std::vector<std::vector<BuildCode>> groups(static_cast<std::size_t>(size));
+    for (const BuildCode& code : codes) {
+        int rest = code.length - consumed;
+        if (rest <= width) {
+            int prefix = static_cast<int>(code.bits & ((1u << rest) - 1)) << (width - rest);
+            for (int i = 0; i < (1 << (width - rest)); ++i) {
+                tables.pool[static_cast<std::size_t>(offset + prefix + i)] =
+                    (static_cast<std::uint32_t>(code.value) << 8) |
+                    static_cast<std::uint32_t>(rest);
+            }
+        } else {
+            int index = static_cast<int>((code.bits >> (rest - width)) & ((1u << width) - 1));
+            groups[static_cast<std::size_t>(index)].push_back(code);
+        }
+    }
+    for (int i = 0; i < size; ++i) {
+        const auto& group = groups[static_cast<std::size_t>(i)];
+        if (group.empty()) {
+            continue;
+        }
+        int longest = 0;
+        for (const BuildCode& code : group) {
+            longest = std::max(longest, code.length);
+        }
+        int subWidth = std::min(kLevelBits, longest - consumed - width);
+        int subOffset = tables.poolUsed;
+        if (subOffset + (1 << subWidth) > HuffmanDecodeTables::kPoolSize) {
+            return false;
+        }
+        tables.poolUsed += 1 << subWidth;
+        tables.pool[static_cast<std::size_t>(offset + i)] =
+            HuffmanDecodeTables::kLink | (static_cast<std::uint32_t>(subOffset) << 8) |
+            static_cast<std::uint32_t>(subWidth);
+        if (!BuildLevel(tables, group, consumed + width, subWidth, subOffset)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int DecodeFrom(Layer3BitReader& bits, std::uint32_t link) {
+    const auto& pool = Layer3Tables().huffman.pool;
+    std::uint32_t entry = link;
+    while (entry & HuffmanDecodeTables::kLink) {
+        int width = static_cast<int>(entry & 0xFF);
+        int offset = static_cast<int>((entry & ~HuffmanDecodeTables::kLink) >> 8);
+        entry = pool[static_cast<std::size_t>(offset) + bits.Peek(width)];
+        if (entry & HuffmanDecodeTables::kLink) {
+            bits.Skip(width);
+        }
+    }
+    bits.Skip(static_cast<int>(entry & 0xFF));
+    return static_cast<int>(entry >> 8);
+}
+
+} // namespace
+
+void HuffmanBuildDecodeTables(HuffmanDecodeTables& tables) {
+    tables.poolUsed = 0;
+    for (std::size_t t = 0; t < kHuffmanCodeTables.size(); ++t) {
+        const HuffmanCodeTable& table = kHuffmanCodeTables[t];
+        std::vector<BuildCode> codes;
+        for (int x = 0; x < table.size; ++x) {
+            for (int y = 0; y < table.size; ++y) {
+                const HuffmanCode& code = table.codes[x * table.size + y];
+                codes.push_back({code.length, code.bits, x * 16 + y});
+            }
+        }
+        int width = std::min(kRootBits, table.maxLength);
+        int offset = tables.poolUsed;
+        tables.poolUsed += 1 << width;
+        tables.root[t] = HuffmanDecodeTables::kLink | (static_cast<std::uint32_t>(offset) << 8) |
+                         static_cast<std::uint32_t>(width);
+        [[maybe_unused]] bool fits = BuildLevel(tables, codes, 0, width, offset);
+        assert(fits);
+    }
+    // Count1 table A: six bits at most.
+    tables.count1A.fill(6);
+    for (int v = 0; v < 16; ++v) {
+        const HuffmanCode& code = kHuffmanCount1A[static_cast<std::size_t>(v)];
+        int spread = 6 - code.length;
+        for (int i = 0; i < (1 << spread); ++i) {
+            tables.count1A[(code.bits << spread) + static_cast<std::uint32_t>(i)] =
+                (static_cast<std::uint32_t>(v) << 8) | code.length;
+        }
+    }
+}
+
+int HuffmanDecodePair(Layer3BitReader& bits, int codeTable) {
+    return DecodeFrom(bits, Layer3Tables().huffman.root[static_cast<std::size_t>(codeTable)]);
+}
+
+int HuffmanDecodeQuad(Layer3BitReader& bits, int count1TableSelect) {
+    if (count1TableSelect != 0) {
+        // Table B codes 8 v + 4 w + 2 x + y as its complement in four bits.
+        return static_cast<int>(~bits.Read(4) & 15u);
+    }
+    std::uint32_t entry = Layer3Tables().huffman.count1A[bits.Peek(6)];
+    bits.Skip(static_cast<int>(entry & 0xFF));
+    return static_cast<int>(entry >> 8);
+}
+
+int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
+                         int (&values)[576]) {
+    const int bigLines = 2 * std::min(granule.bigValues, 288);
+    const int regionEnds[3] = {granule.region1Start, granule.region2Start, bigLines};
+    int line = 0;
+    int nonZeroEnd = 0;
+    for (int region = 0; region < 3; ++region) {
+        const int end = regionEnds[region];
+        const HuffmanTableSelect select =
+            kHuffmanTableSelect[static_cast<std::size_t>(granule.tableSelect[region] & 31)];
+        if (select.codeTable < 0) {
+            // Table 0 (and the unused 4 and 14, which the side information rejects where they
+            // would code anything): every value is zero and no bits are sent.
+            for (; line < end; ++line) {
+                values[line] = 0;
+            }
+            continue;
+        }
+        const int linbits = select.linbits;
+        for (; line < end; line += 2) {
+            int pair = HuffmanDecodePair(bits, select.codeTable);
+            int x = pair >> 4;
+            int y = pair & 15;
+            if (linbits != 0 && x == 15) {
+                x += static_cast<int>(bits.Read(linbits));
+            }
+            if (x != 0 && bits.Read(1) != 0) {
+                x = -x;
+            }
+            if (linbits != 0 && y == 15) {
+                y += static_cast<int>(bits.Read(linbits));
+            }
+            if (y != 0 && bits.Read(1) != 0) {
+                y = -y;
+            }
+            values[line] = x;
+            values[line + 1] = y;
+            if ((x | y) != 0) {
+                nonZeroEnd = line + (y != 0 ? 2 : 1);
+            }
+        }
+    }
+
+    while (line + 4 <= kGranuleLines && bits.Position() < part3EndBit) {
+        int quad = HuffmanDecodeQuad(bits, granule.count1TableSelect);
+        int v[4] = {(quad >> 3) & 1, (quad >> 2) & 1, (quad >> 1) & 1, quad & 1};
+        for (int& value : v) {
+            if (value != 0 && bits.Read(1) != 0) {
+                value = -1;
+            }
+        }
+        if (bits.Position() > part3EndBit) {
+            break;
+        }
+        for (int i = 0; i < 4; ++i) {
+            values[line + i] = v[i];
+            if (v[i] != 0) {
+                nonZeroEnd = line + i + 1;
+            }
+        }
+        line += 4;
+    }
+    for (; line < kGranuleLines; ++line) {
+        values[line] = 0;
+    }
+    return nonZeroEnd;
+}
+
+} // namespace fz::mpa

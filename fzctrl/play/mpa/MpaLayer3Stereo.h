@@ -1,0 +1,27 @@
+#pragma once
+
+#include "fzctrl/play/mpa/MpaLayer3Requantize.h"
+
+namespace fz::mpa {
+
+enum class Layer3StereoModes {
+    MiddleSide = 2, // mode_extension bit values (11172-3 2.4.2.3)
+    Intensity = 1,
+};
+
+// Joint-stereo processing of one granule (ISO/IEC 11172-3 2.4.3.4.9, 13818-3 2.4.3.2), on the
+// spectra in Huffman order, before reordering.
+//
+// Middle/side: L = (M + S) / √2, R = (M − S) / √2. Intensity: the bands above the last
+// non-zero line of the right channel (per window in short blocks) take the left spectrum,
+// weighted by the right channel's scale factor as intensity position: MPEG-1 tan(p π / 12),
+// position 7 (and above) meaning none; MPEG-2/2.5 powers of 2^−1/4 or 2^−1/2
+// (scalefac_compress & 1 of the right channel), the largest value of the band's slen meaning
+// none. The band without a scale factor of its own (long 21, short 12) follows the band
+// below it. Where intensity does not apply, middle/side does when it is on.
+// The layout of the bands follows the right channel's block type.
+void Layer3ApplyStereo(Layer3Spectrum& left, Layer3Spectrum& right,
+                       const Layer3GranuleInfo& rightGranule, const Layer3ScaleFactors& rightSf,
+                       int modeExtension, int version, int rateRow);
+
+} // namespace fz::mpa
