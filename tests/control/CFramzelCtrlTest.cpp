@@ -1,5 +1,6 @@
 #include "fzctrl/control/CFramzelCtrl.h"
 #include "fzctrl/control/Bool.h"
+#include "platform/registry/Registry.h"
 #include "tests/control/SettingsTestSupport.h"
 #include "tests/support/IsolatedEnvironment.h"
 
@@ -126,6 +127,32 @@ TEST_F(SettingsTest, SetConfigStoresTheRecordUncheckedAndGetConfigFiltersIt) {
     EXPECT_EQ(loaded.audiocodec, 0);
     EXPECT_EQ(TempPathOf(loaded), "/data/My Movies");
     EXPECT_EQ(CFramzelCtrl().Params().audiocodec, 7);
+}
+
+TEST_F(SettingsTest, WritingCreatesTheKeyWithItsClass) {
+    using Store = void (*)(CFramzelCtrl&);
+    const Store stores[] = {
+        [](CFramzelCtrl& ctrl) {
+            ConvertParams record = CallerRecord(5, "/data");
+            Bool bret = kFalse;
+            ctrl.SetConfig(AddressOf(record), &bret);
+        },
+        [](CFramzelCtrl& ctrl) {
+            Bool bret = kFalse;
+            ctrl.SetRegKeyValue("audio_eq", 2, &bret);
+        },
+    };
+    for (const Store store : stores) {
+        fz::test::ClearSettings();
+        CFramzelCtrl ctrl;
+        store(ctrl);
+        fz::registry::Key key;
+        ASSERT_EQ(fz::registry::OpenKey(fz::registry::Hive::CurrentUser,
+                                        "Software\\Kelvora\\framzel", fz::registry::Access::Read,
+                                        &key),
+                  fz::registry::kSuccess);
+        EXPECT_EQ(key.ClassName(), "option");
+    }
 }
 
 TEST_F(SettingsTest, SetConfigResetsTheEngineFolderFromTheControlsOwnRecord) {
