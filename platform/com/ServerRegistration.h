@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/com/Guid.h"
+#include "platform/com/HResult.h"
+
+#include <string>
+#include <string_view>
+
+namespace fz::com {
+
+// The registry entries of an in-process server class, as DllRegisterServer writes them into
+// HKEY_CLASSES_ROOT (which lives in the machine hive, platform/registry/Registry.h):
+//
+//   CLSID\{clsid}                 default value: the class's friendly name
+//   CLSID\{clsid}\InprocServer32  default value: the library's absolute path
+//                                 "ThreadingModel": Apartment, Free, Both or Neutral
+enum class ThreadingModel { Apartment, Free, Both, Neutral };
+
+std::string_view ThreadingModelName(ThreadingModel model);
+
+// The key path "CLSID\{...}" of a class below HKEY_CLASSES_ROOT.
+std::string ClassKeyPath(const CLSID& clsid);
+
+// Writes the entries above; SELFREG_E_CLASS when the registry cannot be written. An earlier
+// InprocServer32 key of the class is replaced; other subkeys of the class key (a server's
+// own, such as a type library reference) are kept.
+HRESULT RegisterInprocServer(const CLSID& clsid, std::string_view friendlyName,
+                             std::string_view libraryPath, ThreadingModel model);
+
+// Removes CLSID\{clsid} with everything below it. A class that is not registered is no
+// error; SELFREG_E_CLASS when the registry cannot be written.
+HRESULT UnregisterInprocServer(const CLSID& clsid);
+
+// The absolute path of the loaded library (or program) that holds `address`, found with
+// dladdr; empty when none does. A server passes the address of one of its own functions.
+std::string LibraryPathOf(const void* address);
+
+} // namespace fz::com
