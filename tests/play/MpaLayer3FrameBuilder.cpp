@@ -74,7 +74,7 @@ void PutGranuleInfo(BitWriter& bits, const Layer3ChannelSpec& c, bool lsf, int p
     if (c.blockType != Layer3BlockType::Normal) {
         bits.Put(1, 1);
         bits.Put(static_cast<std::uint32_t>(c.blockType), 2);
-        bits.Put(0, 1); // mixed_block_flag
+        bits.Put(c.mixedBlock ? 1 : 0, 1);
         bits.Put(kTable, 5);
         bits.Put(kTable, 5);
         for (int g : c.subblockGain) {
@@ -164,7 +164,16 @@ void FillScaleFactors(Layer3ChannelSpec& channel, int version, bool intensityRig
     if (version == 1) {
         const int slen1 = fz::mpa::kSlen1[static_cast<std::size_t>(channel.scalefacCompress)];
         const int slen2 = fz::mpa::kSlen2[static_cast<std::size_t>(channel.scalefacCompress)];
-        if (shortBlock) {
+        if (shortBlock && channel.mixedBlock) {
+            for (int band = 0; band < fz::mpa::kMixedLongBandsMpeg1; ++band) {
+                put(slen1);
+            }
+            for (int band = fz::mpa::kMixedFirstShortBand; band < 12; ++band) {
+                for (int w = 0; w < 3; ++w) {
+                    put(band < 6 ? slen1 : slen2);
+                }
+            }
+        } else if (shortBlock) {
             for (int band = 0; band < 12; ++band) {
                 for (int w = 0; w < 3; ++w) {
                     put(band < 6 ? slen1 : slen2);
@@ -181,7 +190,8 @@ void FillScaleFactors(Layer3ChannelSpec& channel, int version, bool intensityRig
         channel.scalefacCompress, intensityRight ? fz::mpa::Layer3LsfChannel::IntensityRight
                                                  : fz::mpa::Layer3LsfChannel::Normal);
     const auto& sizes =
-        fz::mpa::kLsfPartitionSizes[static_cast<std::size_t>(p.row)][shortBlock ? 1u : 0u];
+        fz::mpa::kLsfPartitionSizes[static_cast<std::size_t>(p.row)]
+                                   [shortBlock ? (channel.mixedBlock ? 2u : 1u) : 0u];
     for (std::size_t part = 0; part < 4; ++part) {
         for (int n = 0; n < sizes[part]; ++n) {
             put(p.slen[part]);

@@ -14,6 +14,7 @@ namespace fz::test::mpa {
 
 struct Layer3ChannelSpec {
     fz::mpa::Layer3BlockType blockType = fz::mpa::Layer3BlockType::Normal;
+    bool mixedBlock = false; // with block type Short
     int globalGain = 150;
     int scalefacScale = 0;
     int scalefacCompress = 0; // MPEG-1: 4 bits; MPEG-2/2.5: 9 bits

@@ -4,7 +4,8 @@
 // Encoded streams: libavcodec's libmp3lame at every MPEG-1, MPEG-2 and MPEG-2.5 rate, constant
 // and variable bit rate (the latter behind a "Xing" frame), mono, stereo and joint stereo, and
 // clicks and bursts that force short blocks. Intensity stereo, which no encoder at hand makes:
-// frames built by hand (MPEG-1 and MPEG-2/2.5, long and short blocks, both intensity scales).
+// frames built by hand (MPEG-1 and MPEG-2/2.5, long, short and mixed blocks, both intensity
+// scales); mixed blocks, which no encoder at hand writes either, likewise.
 
 #include "fzctrl/play/mpa/MpaLayer3.h"
 #include "tests/play/MpaLayer3FrameBuilder.h"
@@ -74,9 +75,9 @@ INSTANTIATE_TEST_SUITE_P(
         EncodedCase{"Mpeg25_8000_StereoClicks", 8000, 2, 24, false, Signal::Clicks}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
-// Intensity stereo frames built by hand: the left channel has sound up to line `leftLines`,
-// the right channel only below `rightLines`, so the bands above take intensity positions
-// from the right channel's scale factors.
+// Frames built by hand (intensity stereo, mixed blocks): the left channel has sound up to line
+// `leftLines`, the right channel only below `rightLines`, so the bands above take intensity
+// positions from the right channel's scale factors.
 struct IntensityCase {
     const char* name;
     int version;
@@ -84,9 +85,10 @@ struct IntensityCase {
     int modeExtension; // 1 intensity only, 3 with middle/side
     fz::mpa::Layer3BlockType blockType;
     int intensityScale; // MPEG-2/2.5: bit 0 of the right channel's scalefac_compress
+    bool mixedBlock = false;
 };
 
-class Layer3IntensityStereo : public ::testing::TestWithParam<IntensityCase> {};
+class Layer3HandBuiltFrames : public ::testing::TestWithParam<IntensityCase> {};
 
 Stream BuildIntensityStream(const IntensityCase& c, int frames) {
     std::mt19937 random(17);
@@ -103,6 +105,7 @@ Stream BuildIntensityStream(const IntensityCase& c, int frames) {
             for (int ch = 0; ch < 2; ++ch) {
                 Layer3ChannelSpec& channel = spec.channel[gr][ch];
                 channel.blockType = c.blockType;
+                channel.mixedBlock = c.mixedBlock;
                 channel.globalGain = 140 + static_cast<int>(random() % 20);
                 channel.subblockGain[1] = shortBlocks ? 1 : 0;
                 if (lsf) {
@@ -134,18 +137,18 @@ Stream BuildIntensityStream(const IntensityCase& c, int frames) {
     return MakeStream(std::move(bytes));
 }
 
-TEST_P(Layer3IntensityStereo, MatchesTheOracle) {
+TEST_P(Layer3HandBuiltFrames, MatchesTheOracle) {
     const IntensityCase& c = GetParam();
     Stream stream = BuildIntensityStream(c, 8);
     ASSERT_EQ(stream.frames.size(), 8u) << "the main data did not fit";
-    Difference d = CompareWithOracle(stream, std::string("layer3 intensity ") + c.name);
+    Difference d = CompareWithOracle(stream, std::string("layer3 hand-built ") + c.name);
     EXPECT_GE(d.framesCompared, 6u);
     EXPECT_LE(d.rmsLsb, kMaxRmsLsb);
     EXPECT_LE(d.maxLsb, kMaxAbsLsb);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    HandBuilt, Layer3IntensityStereo,
+    HandBuilt, Layer3HandBuiltFrames,
     ::testing::Values(
         IntensityCase{"Mpeg1_44100_Long", 1, 0, 1, fz::mpa::Layer3BlockType::Normal, 0},
         IntensityCase{"Mpeg1_48000_LongWithMiddleSide", 1, 1, 3, fz::mpa::Layer3BlockType::Normal,
@@ -155,7 +158,16 @@ INSTANTIATE_TEST_SUITE_P(
         IntensityCase{"Mpeg2_24000_LongScale1MiddleSide", 2, 1, 3, fz::mpa::Layer3BlockType::Normal,
                       1},
         IntensityCase{"Mpeg2_16000_ShortScale1", 2, 2, 1, fz::mpa::Layer3BlockType::Short, 1},
-        IntensityCase{"Mpeg25_11025_Long", 3, 0, 1, fz::mpa::Layer3BlockType::Normal, 0}),
+        IntensityCase{"Mpeg25_11025_Long", 3, 0, 1, fz::mpa::Layer3BlockType::Normal, 0},
+        // Mixed blocks (no encoder at hand writes them): without and with intensity stereo.
+        IntensityCase{"Mpeg1_44100_MixedPlainStereo", 1, 0, 0, fz::mpa::Layer3BlockType::Short, 0,
+                      true},
+        IntensityCase{"Mpeg1_32000_MixedIntensity", 1, 2, 1, fz::mpa::Layer3BlockType::Short, 0,
+                      true},
+        IntensityCase{"Mpeg2_22050_MixedMiddleSide", 2, 0, 2, fz::mpa::Layer3BlockType::Short, 0,
+                      true},
+        IntensityCase{"Mpeg2_24000_MixedIntensity", 2, 1, 1, fz::mpa::Layer3BlockType::Short, 1,
+                      true}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 } // namespace
