@@ -13,7 +13,7 @@ struct Lanes {
 };
 
 #define FZ_LANEWISE(op)                                                                            \
-    inline Lanes operator op(const Lanes& a, const Lanes& b) {                                     \
+    [[gnu::always_inline]] inline Lanes operator op(const Lanes& a, const Lanes& b) {              \
         Lanes r;                                                                                   \
         for (int i = 0; i < 8; ++i)                                                                \
             r.v[i] = a.v[i] op b.v[i];                                                             \
@@ -24,134 +24,150 @@ FZ_LANEWISE(-)
 FZ_LANEWISE(|)
 #undef FZ_LANEWISE
 
-inline Lanes operator>>(const Lanes& a, int n) {
+[[gnu::always_inline]] inline Lanes operator>>(const Lanes& a, int n) {
     Lanes r;
     for (int i = 0; i < 8; ++i)
         r.v[i] = a.v[i] >> n;
     return r;
 }
-inline Lanes operator*(const Lanes& a, std::int32_t k) {
+[[gnu::always_inline]] inline Lanes operator*(const Lanes& a, std::int32_t k) {
     Lanes r;
     for (int i = 0; i < 8; ++i)
         r.v[i] = a.v[i] * k;
     return r;
 }
-inline Lanes operator+(const Lanes& a, std::int32_t k) {
+[[gnu::always_inline]] inline Lanes operator+(const Lanes& a, std::int32_t k) {
     Lanes r;
     for (int i = 0; i < 8; ++i)
         r.v[i] = a.v[i] + k;
     return r;
 }
-inline Lanes operator&(const Lanes& a, std::int32_t k) {
+[[gnu::always_inline]] inline Lanes operator&(const Lanes& a, std::int32_t k) {
     Lanes r;
     for (int i = 0; i < 8; ++i)
         r.v[i] = a.v[i] & k;
     return r;
 }
-inline Lanes operator-(const Lanes& a) {
+[[gnu::always_inline]] inline Lanes operator-(const Lanes& a) {
     Lanes r;
     for (int i = 0; i < 8; ++i)
         r.v[i] = -a.v[i];
     return r;
 }
 
-// 1 where any of the lowest `bits` bits of x are set, else 0; x is non-negative after the mask.
-template <class V>
-V AnyLowBits(V x, int bits) {
-    const V low = x & ((1 << bits) - 1);
+// 1 where any of the lowest Bits bits of x are set, else 0.
+template <int Bits, class V>
+[[gnu::always_inline]] inline V AnyLowBits(V x) {
+    const V low = x & ((1 << Bits) - 1);
     V any = low;
-    for (int i = 1; i < bits; ++i)
+    for (int i = 1; i < Bits; ++i)
         any = any | (low >> i);
     return any & 1;
 }
 
-template <class V>
-V Jam(V a, int n) {
-    if (n == 0)
+// The shift count is a template argument so that every jam shift of the transform inlines to a
+// few vector instructions.
+template <int N, class V>
+[[gnu::always_inline]] inline V Jam(V a) {
+    if constexpr (N == 0)
         return a;
-    return (a >> (n + 1)) * 2 + AnyLowBits(a >> (n - 1), 2);
+    else
+        return (a >> (N + 1)) * 2 + AnyLowBits<2>(a >> (N - 1));
 }
 
 template <class V>
-V Half(V a) {
-    return Jam(a, 1);
+[[gnu::always_inline]] inline V Half(V a) {
+    return Jam<1>(a);
 }
 template <class V>
-V Quarter(V a) {
-    return Jam(a, 2);
+[[gnu::always_inline]] inline V Quarter(V a) {
+    return Jam<2>(a);
 }
 
 // Each cascade is Horner's scheme for a short binary expansion of the factor: for A,
 // t = ((((a / 32 + 2a) / 4 + 2a) / 4 + 2a) / 2 + 2a) = 3.3135 a, and the final jam shift by 4
 // leaves 0.2071 a. Every step keeps a scale of about 2a, so the truncations cost little.
 template <class V>
-V MulA(V a) {
+[[gnu::always_inline]] inline V MulA(V a) {
     const V a2 = a * 2;
     V t = (a >> 5) + a2;
     t = (t >> 2) + a2;
     t = (t >> 2) + a2;
     t = (t >> 1) + a2;
-    return Jam(t, 4);
+    return Jam<4>(t);
 }
 
 template <class V>
-V MulB(V a) {
+[[gnu::always_inline]] inline V MulB(V a) {
     const V a2 = a * 2;
     V t = (a >> 4) + a2;
     t = (t >> 3) - a2;
     t = (t >> 2) - a2;
     t = (t >> 3) + a2;
-    return Jam(t, 2);
+    return Jam<2>(t);
 }
 
 template <class V>
-V MulC(V a) {
+[[gnu::always_inline]] inline V MulC(V a) {
     const V a2 = a * 2;
     V t = (a >> 5) + a2;
     t = (t >> 4) + a2;
     t = (t >> 3) + a2;
-    return Jam(t, 3);
+    return Jam<3>(t);
 }
 
 // D starts from -a - 1 rounded up to a multiple of 8 plus 4 when its low bits were not clear:
 // a jammed division of -a by 8 kept at the scale of a.
 template <class V>
-V MulD(V a) {
+[[gnu::always_inline]] inline V MulD(V a) {
     const V a2 = a * 2;
     const V u = -a + (-1);
-    V t = (u & ~7) + AnyLowBits(u, 3) * 4;
+    V t = (u & ~7) + AnyLowBits<3>(u) * 4;
     t = (t >> 2) - a + 1;
     t = (t >> 3) - a2;
     t = (t >> 2) + a2;
     t = (t >> 2) - a2;
     t = (t >> 2) + a2;
-    return Jam(t, 4);
+    return Jam<4>(t);
 }
 
 // The eight-point transform of x[0..7] with input factor k: the even half from the sums,
 // the odd half from the differences (a factorisation of the T.81 A.3.3 DCT matrix).
 template <class V>
-void Transform8(const V (&x)[8], V (&out)[8], std::int32_t k) {
+[[gnu::always_inline]] inline void Transform8(const V (&x)[8], V (&out)[8], std::int32_t k) {
     V s[4];
     V d[4];
     for (int i = 0; i < 4; ++i) {
         s[i] = Half((x[i] + x[7 - i]) * k);
         d[i] = Half((x[i] - x[7 - i]) * k);
     }
-    out[0] = Jam(Quarter(s[0]) + Quarter(s[1]) + Quarter(s[2]) + Quarter(s[3]), 2);
-    out[2] = Jam(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3]), 2);
-    out[4] = Jam(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2]), 2);
-    out[6] = Jam(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3]), 2);
-    out[1] = Jam(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulD(d[3]), 2);
-    out[3] = Jam(MulB(d[0]) - MulD(d[1]) - Half(d[2]) - MulC(d[3]), 2);
-    out[5] = Jam(MulC(d[0]) - Half(d[1]) + MulD(d[2]) + MulB(d[3]), 2);
-    out[7] = Jam(MulD(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3]), 2);
+    out[0] = Jam<2>(Quarter(s[0]) + Quarter(s[1]) + Quarter(s[2]) + Quarter(s[3]));
+    out[2] = Jam<2>(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3]));
+    out[4] = Jam<2>(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2]));
+    out[6] = Jam<2>(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3]));
+    out[1] = Jam<2>(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulD(d[3]));
+    out[3] = Jam<2>(MulB(d[0]) - MulD(d[1]) - Half(d[2]) - MulC(d[3]));
+    out[5] = Jam<2>(MulC(d[0]) - Half(d[1]) + MulD(d[2]) + MulB(d[3]));
+    out[7] = Jam<2>(MulD(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3]));
 }
 
 } // namespace
 
 std::int32_t JamShift(std::int32_t a, int n) {
-    return Jam(a, n);
+    switch (n) {
+    case 0:
+        return Jam<0>(a);
+    case 1:
+        return Jam<1>(a);
+    case 2:
+        return Jam<2>(a);
+    case 3:
+        return Jam<3>(a);
+    case 4:
+        return Jam<4>(a);
+    default:
+        return (a >> (n + 1)) * 2 + AnyLowBits<2>(a >> (n - 1));
+    }
 }
 std::int32_t MultiplyA(std::int32_t a) {
     return MulA(a);
@@ -184,7 +200,7 @@ void ForwardDct8x8(std::array<std::int32_t, 64>& block) {
 
     for (int v = 0; v < 8; ++v)
         for (int u = 0; u < 8; ++u)
-            block[static_cast<std::size_t>(v * 8 + u)] = Jam(vertical[v].v[u] >> 2, 1);
+            block[static_cast<std::size_t>(v * 8 + u)] = Jam<1>(vertical[v].v[u] >> 2);
 }
 
 } // namespace fz
