@@ -30,7 +30,8 @@ namespace fz::registry {
 // kAccessDenied; reading such a hive still works.
 //
 // Any thread may use any function. A Key holds no lock and no file: each call reads the hive
-// file afresh, so changes made by other processes are seen at once.
+// file afresh, so changes made by other processes are seen at once. A Key stays with the hive
+// file it was opened in, also when FRAMZEL_REGISTRY_DIR changes later.
 //
 // Results are the platform's error numbers, which callers compare with kSuccess.
 enum class Hive { CurrentUser, LocalMachine, ClassesRoot };

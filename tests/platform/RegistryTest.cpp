@@ -1,10 +1,12 @@
 #include "platform/registry/Registry.h"
+#include "platform/registry/HiveText.h"
 #include "tests/support/IsolatedEnvironment.h"
 
 #include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <random>
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -304,6 +306,34 @@ TEST_F(RegistryTest, EveryByteSurvivesTheTextForm) {
     Key parent;
     ASSERT_EQ(OpenKey(Hive::CurrentUser, "Software", Access::Read, &parent), kSuccess);
     EXPECT_EQ(parent.SubKeyNames(), std::vector<std::string>{keyName});
+}
+
+// Whatever a damaged file holds, what loads from it is written out so that it loads back the
+// same: rewriting a hive never changes it further.
+TEST(HiveTextTest, RewritingWhatLoadedIsAFixedPoint) {
+    // clang-format off
+    const std::vector<std::string> pieces = {
+        "[", "]", "\\", "%", "%4", "%41", "%5C", "%zz", "\"", "\\\"", "\\x4", "\\x41", "\\q", "=",
+        "@", "dword:", "sz:", "hex:", "hex(7):", "hex(99999999999):", ",", "0", "f", "12",
+        "ffffffff1", " ", "\t", "\r", "\n", "\n", "\n", "class=", "#", ";", "a", "B", "\xc3\xa9",
+        "\xc3", "\xff", std::string(1, '\0'), "\x7f", "\n[Software\\K]\n",
+        "\n[a\\%20b ] class=\"c\"\n", "\"v\"=", "sz:\"a\\\\b\"\n", "\"n\"=dword:1\n",
+        "@=hex:01,02\n", "\"N\"=hex(2):00\n"};
+    // clang-format on
+    std::mt19937 random(20261210);
+    int withValues = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int count = static_cast<int>(random() % 60);
+        for (int i = 0; i < count; ++i)
+            text += pieces[random() % pieces.size()];
+        const std::string once = FormatHive(ParseHive(text), "test");
+        const std::string twice = FormatHive(ParseHive(once), "test");
+        ASSERT_EQ(once, twice) << "input: " << testing::PrintToString(text);
+        withValues +=
+            once.find("\n\"") != std::string::npos || once.find("\n@") != std::string::npos;
+    }
+    EXPECT_GT(withValues, 300) << "the inputs must reach the value lines";
 }
 
 TEST_F(RegistryTest, ClassesRootIsTheMachineHivesSoftwareClasses) {
