@@ -92,15 +92,16 @@ void Synthesize(SynthesisState& state, int channel, const float subbands[32], st
         for (int j = 0; j < 32; ++j)
             sum[j] += window[j] * source[j];
     }
+    // Limits and rounds to nearest (halves upwards): after limiting, s + 32768.5 is positive,
+    // so truncation floors it. The operand order makes NaN give the lower limit.
+    alignas(16) std::int32_t rounded[32];
     for (int j = 0; j < 32; ++j) {
-        float s = sum[j];
-        // The comparison form also turns NaN into the lower limit.
-        if (!(s > -32768.0f))
-            s = -32768.0f;
-        if (s > 32767.0f)
-            s = 32767.0f;
-        pcm[j * stride] = static_cast<std::int16_t>(std::lrint(s));
+        float s = -32768.0f < sum[j] ? sum[j] : -32768.0f;
+        s = s < 32767.0f ? s : 32767.0f;
+        rounded[j] = static_cast<std::int32_t>(s + 32768.5f) - 32768;
     }
+    for (int j = 0; j < 32; ++j)
+        pcm[j * stride] = static_cast<std::int16_t>(rounded[j]);
 }
 
 } // namespace fz::mpa
