@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/text/HexDigit.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -32,21 +34,11 @@ inline constexpr Guid GUID_NULL{};
 
 namespace detail {
 
-constexpr int GuidHexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Reads `digits` hex digits at text[at]; -1 when one is not a hex digit.
 constexpr std::int64_t GuidHexField(std::string_view text, std::size_t at, std::size_t digits) {
     std::int64_t value = 0;
     for (std::size_t i = 0; i < digits; ++i) {
-        const int digit = GuidHexDigit(text[at + i]);
+        const int digit = HexDigitValue(text[at + i]);
         if (digit < 0)
             return -1;
         value = value * 16 + digit;

@@ -1,4 +1,5 @@
 #include "platform/registry/HiveText.h"
+#include "platform/text/HexDigit.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -47,21 +48,11 @@ void AppendHexByte(std::string& out, unsigned char value) {
     out += kHexDigits[value & 15];
 }
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::optional<unsigned char> HexByte(std::string_view text) {
     if (text.size() < 2)
         return std::nullopt;
-    const int high = HexValue(text[0]);
-    const int low = HexValue(text[1]);
+    const int high = HexDigitValue(text[0]);
+    const int low = HexDigitValue(text[1]);
     if (high < 0 || low < 0)
         return std::nullopt;
     return static_cast<unsigned char>(high * 16 + low);
@@ -221,10 +212,10 @@ public:
     std::optional<std::uint32_t> HexNumber() {
         std::uint32_t value = 0;
         std::size_t digits = 0;
-        while (!m_rest.empty() && HexValue(m_rest.front()) >= 0) {
+        while (!m_rest.empty() && HexDigitValue(m_rest.front()) >= 0) {
             if (++digits > 8)
                 return std::nullopt;
-            value = (value << 4) | static_cast<std::uint32_t>(HexValue(m_rest.front()));
+            value = (value << 4) | static_cast<std::uint32_t>(HexDigitValue(m_rest.front()));
             m_rest.remove_prefix(1);
         }
         if (digits == 0)
