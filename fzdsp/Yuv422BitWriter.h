@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory_resource>
 #include <vector>
 
@@ -11,13 +13,23 @@ namespace fz {
 // stuffed 0x00, which is a byte of output like any other. The encoder writes the output in
 // groups of four bytes, so the pending bits at the end are those of the last incomplete group
 // (stuffed bytes included) and of the partial byte.
+//
+// Bits gather in a 64-bit accumulator and leave it 32 at a time; a group of four bytes without
+// 0xFF among them (nearly all of them) is stored in one piece. The output vector is grown
+// ahead of the bytes and holds unwritten room until Finish, which cuts it to the data.
 class Yuv422BitWriter {
 public:
-    // The output belongs to the caller; bytes are appended to it.
+    // The output belongs to the caller; bytes are appended to it, and the groups of four count
+    // from its size at construction. Growing it may throw std::bad_alloc.
     explicit Yuv422BitWriter(std::pmr::vector<std::uint8_t>& output);
 
-    // Appends the low `count` bits of `bits` (count 0..24).
-    void PutBits(std::uint32_t bits, int count);
+    // Appends the low `count` bits of `bits` (count 0..32).
+    void PutBits(std::uint32_t bits, int count) {
+        m_accumulator = (m_accumulator << count) | (bits & ((std::uint64_t{1} << count) - 1));
+        m_bitCount += count;
+        if (m_bitCount >= 32)
+            EmitWord();
+    }
 
     // Bits not yet in a complete group of four bytes: 0..31.
     int PendingBits() const;
@@ -29,15 +41,45 @@ public:
     //   r = 9..16   byte 1, byte 2 | pad, FF, D9
     //   r = 17..24  bytes 1, 2, byte 3 | pad, FF, then FF, FF, FF, D9
     //   r = 25..31  bytes 1..3, byte 4 | pad, then FF, FF, FF, D9
-    // A byte that becomes 0xFF only through the padding is not stuffed.
+    // A byte that becomes 0xFF only through the padding is not stuffed. Nothing may be put
+    // after it.
     void Finish();
 
 private:
-    void PutByte(std::uint8_t byte);
+    void EmitWord() {
+        m_bitCount -= 32;
+        const auto word = static_cast<std::uint32_t>(m_accumulator >> m_bitCount);
+        if (m_limit - m_cursor < 8)
+            Grow(8);
+        // A byte of the word is 0xFF exactly when that byte of v = ~word is zero, and
+        // (v - 0x01..01) & ~v & 0x80..80 is non-zero exactly when v has a zero byte: below the
+        // lowest zero byte nothing borrows, so no byte there sets the bit, and the lowest zero
+        // byte itself becomes 0xFF and sets it.
+        const std::uint32_t inverse = ~word;
+        if (((inverse - 0x01010101u) & ~inverse & 0x80808080u) == 0) {
+            const std::uint8_t bytes[4] = {
+                static_cast<std::uint8_t>(word >> 24), static_cast<std::uint8_t>(word >> 16),
+                static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)};
+            std::memcpy(m_cursor, bytes, 4);
+            m_cursor += 4;
+        } else {
+            for (int shift = 24; shift >= 0; shift -= 8)
+                PutByte(static_cast<std::uint8_t>(word >> shift));
+        }
+    }
+    void PutByte(std::uint8_t byte) {
+        *m_cursor++ = byte;
+        if (byte == 0xFF)
+            *m_cursor++ = 0x00;
+    }
+    void Grow(std::size_t room);
 
     std::pmr::vector<std::uint8_t>& m_output;
-    std::uint32_t m_accumulator = 0; // the low m_bitCount bits are pending
-    int m_bitCount = 0;              // 0..7 between calls
+    std::size_t m_start;              // the size of m_output before the first byte
+    std::uint8_t* m_cursor = nullptr; // the next byte of m_output to write
+    std::uint8_t* m_limit = nullptr;  // the end of m_output's room
+    std::uint64_t m_accumulator = 0;  // the low m_bitCount bits are pending
+    int m_bitCount = 0;               // 0..31 between calls
 };
 
 } // namespace fz

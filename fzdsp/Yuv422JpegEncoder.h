@@ -18,10 +18,10 @@ namespace fz {
 // Returns false, writing nothing, when the picture is wider than 640 or higher than 480, when
 // a size is below 1 or pixels is null, when the working data cannot be allocated (after
 // writing "Memory is not enough !!!\n" to the diagnostics), and when writing the file fails
-// (what reached the file stays; the caller must not use it). Returns true when it ran, also when it stopped with a
-// message on the diagnostics: a height that is not a multiple of 8 or a width that is not a
-// multiple of 16 (no file), or an output file that cannot be opened. In those cases a file an
-// earlier frame left at the path keeps its contents. After a file is written, two lines report
+// (what reached the file stays; the caller must not use it). Returns true when it ran, also when it
+// stopped with a message on the diagnostics: a height that is not a multiple of 8 or a width that
+// is not a multiple of 16 (no file), or an output file that cannot be opened. In those cases a file
+// an earlier frame left at the path keeps its contents. After a file is written, two lines report
 // the byte counts and the compression ratio.
 bool EncodeYuv422Jpeg(const std::string& path, int width, int height, const std::uint8_t* pixels,
                       int quality);

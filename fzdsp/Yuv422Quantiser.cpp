@@ -18,6 +18,33 @@ int TableValue(QuantTable table, int position) {
     return values[static_cast<std::size_t>(position)];
 }
 
+int StepOf(int scale, QuantTable table, int position) {
+    const int n = (scale * TableValue(table, position) + 32) >> 6;
+    return n == 0 ? 1 : n;
+}
+
+std::uint32_t RawMultiplierOf(int step, std::uint32_t reciprocal, std::uint32_t scaleEntry) {
+    std::uint32_t raw = scaleEntry * (reciprocal >> 1);
+    if (reciprocal & 1)
+        raw += scaleEntry >> 1;
+    if (step != 1 && scaleEntry != 131072)
+        raw += 16384;
+    return raw;
+}
+
+int ShiftCodeOf(std::uint32_t largestRaw) {
+    const int highestBit = std::max(static_cast<int>(std::bit_width(largestRaw)) - 1, 23);
+    return 31 - highestBit;
+}
+
+// Both forms are m_raw / 2^(16 - c); for c >= 3 the low 14 bits are dropped first, so the
+// multiplier is a multiple of 2^(c - 2). The shift code puts the largest m_raw just below bit
+// 32 - c, so every multiplier stays below 2^16.
+std::int32_t MultiplierOf(std::uint32_t raw, int c) {
+    const std::uint32_t m = c <= 2 ? raw >> (16 - c) : (raw >> 14) << (c - 2);
+    return static_cast<std::int32_t>(m);
+}
+
 } // namespace
 
 int QualityToScale(int quality) {
@@ -70,20 +97,14 @@ Yuv422QuantiserTables::Yuv422QuantiserTables(std::pmr::memory_resource* memory)
             const std::size_t base = Index(scale, table);
             std::uint32_t largest = 0;
             for (int i = 0; i < 64; ++i) {
-                const int n = (scale * TableValue(table, i) + 32) >> 6;
-                const int step = n == 0 ? 1 : n;
-                const std::uint32_t r = reciprocal[static_cast<std::size_t>(step)];
-                const std::uint32_t b = scaleTable[static_cast<std::size_t>(i)];
-                std::uint32_t raw = b * (r >> 1);
-                if (r & 1)
-                    raw += b >> 1;
-                if (step != 1 && b != 131072)
-                    raw += 16384;
+                const int step = StepOf(scale, table, i);
+                const std::uint32_t raw =
+                    RawMultiplierOf(step, reciprocal[static_cast<std::size_t>(step)],
+                                    scaleTable[static_cast<std::size_t>(i)]);
                 m_raw[base * 64 + static_cast<std::size_t>(i)] = raw;
                 largest = std::max(largest, raw);
             }
-            const int highestBit = std::max(static_cast<int>(std::bit_width(largest)) - 1, 23);
-            m_shiftCode[base] = static_cast<std::uint8_t>(31 - highestBit);
+            m_shiftCode[base] = static_cast<std::uint8_t>(ShiftCodeOf(largest));
         }
 }
 
@@ -101,18 +122,29 @@ int Yuv422QuantiserTables::ShiftCode(int scale, QuantTable table) const {
     return m_shiftCode[Index(scale, table)];
 }
 
-// Both forms are m_raw / 2^(16 - c); for c >= 3 the low 14 bits are dropped first, so the
-// multiplier is a multiple of 2^(c - 2). The shift code puts the largest m_raw just below bit
-// 32 - c, so every multiplier stays below 2^16.
 QuantMultipliers Yuv422QuantiserTables::Multipliers(int scale, QuantTable table) const {
     QuantMultipliers result;
     result.shiftCode = ShiftCode(scale, table);
-    const int c = result.shiftCode;
+    for (int i = 0; i < 64; ++i)
+        result.multiplier[static_cast<std::size_t>(i)] =
+            MultiplierOf(RawMultiplier(scale, table, i), result.shiftCode);
+    return result;
+}
+
+QuantMultipliers PictureMultipliers(int scale, QuantTable table) {
+    static const std::array<std::uint32_t, 64> scaleTable = ScaleTable();
+    std::array<std::uint32_t, 64> raw{};
+    std::uint32_t largest = 0;
     for (int i = 0; i < 64; ++i) {
-        const std::uint32_t raw = RawMultiplier(scale, table, i);
-        const std::uint32_t m = c <= 2 ? raw >> (16 - c) : (raw >> 14) << (c - 2);
-        result.multiplier[static_cast<std::size_t>(i)] = static_cast<std::int32_t>(m);
+        const int step = StepOf(scale, table, i);
+        raw[static_cast<std::size_t>(i)] =
+            RawMultiplierOf(step, Reciprocal(step), scaleTable[static_cast<std::size_t>(i)]);
+        largest = std::max(largest, raw[static_cast<std::size_t>(i)]);
     }
+    QuantMultipliers result;
+    result.shiftCode = ShiftCodeOf(largest);
+    for (std::size_t i = 0; i < 64; ++i)
+        result.multiplier[i] = MultiplierOf(raw[i], result.shiftCode);
     return result;
 }
 

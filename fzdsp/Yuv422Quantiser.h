@@ -68,6 +68,11 @@ private:
     std::pmr::vector<std::uint8_t> m_shiftCode; // [Q][table]
 };
 
+// The multipliers of one table and Q, computed for that Q alone: equal to
+// Yuv422QuantiserTables::Multipliers(scale, table) without building the tables of every Q.
+// The encoder takes these once per picture.
+QuantMultipliers PictureMultipliers(int scale, QuantTable table);
+
 // q = (X x m) >> 5, then ((q >> (13 + c)) + 1) >> 1. The product fits in 32 bits: |X| stays
 // below 2^15 for 8-bit samples and every multiplier below 2^16.
 inline std::int32_t Quantise(std::int32_t coefficient, std::int32_t multiplier, int shiftCode) {

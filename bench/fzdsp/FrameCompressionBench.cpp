@@ -1,6 +1,10 @@
 // Time per frame of the YUV422 encoder, the library path and the scaler, each against
 // libjpeg-turbo's own encoder at the same size and quality (80), measured in the same run.
 // Prints milliseconds per frame and the ratio to the baseline (lower is faster).
+//
+// `fzdsp_frame_bench --calls N WIDTH HEIGHT` runs instead each of the YUV422 encoder and the
+// baseline N times at one size without timing, for instruction counts under callgrind
+// (inclusive cost of EncodeYuv422Jpeg against BaselineEncode, both called N times).
 
 #include "fzdsp/BitmapInfoHeader.h"
 #include "fzdsp/PictureScaler.h"
@@ -98,9 +102,30 @@ void Report(const char* name, int width, int height, double ours, double baselin
                 height, ours, baseline, ours / baseline);
 }
 
+// The same picture as libjpeg-turbo takes it: RGB, rows top first.
+std::vector<std::uint8_t> TopDownRgb(const std::vector<std::uint8_t>& bgr, int width, int height) {
+    std::vector<std::uint8_t> rgb(bgr.size());
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c)
+                rgb[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
+                    bgr[(static_cast<std::size_t>(height - 1 - y) * width + x) * 3 + 2 - c];
+    return rgb;
+}
+
+void CountedCalls(const std::string& ours, const std::string& theirs, int calls, int width,
+                  int height) {
+    const std::vector<std::uint8_t> bgr = Picture(width, height);
+    const std::vector<std::uint8_t> rgb = TopDownRgb(bgr, width, height);
+    for (int i = 0; i < calls; ++i) {
+        fz::EncodeYuv422Jpeg(ours, width, height, bgr.data(), kQuality);
+        BaselineEncode(theirs, width, height, rgb);
+    }
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
     fz::SetDiagnosticsSink([](std::string_view) {}); // the encoder's two lines per frame
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("fzdsp-bench-" + std::to_string(::getpid()));
@@ -108,14 +133,15 @@ int main() {
     const std::string ours = (folder / "ours.jpg").string();
     const std::string theirs = (folder / "baseline.jpg").string();
 
+    if (argc == 5 && std::string_view(argv[1]) == "--calls") {
+        CountedCalls(ours, theirs, std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+        std::filesystem::remove_all(folder);
+        return 0;
+    }
+
     for (const auto& [width, height] : {std::pair{320, 240}, std::pair{176, 144}}) {
         const std::vector<std::uint8_t> bgr = Picture(width, height);
-        std::vector<std::uint8_t> rgb(bgr.size());
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x)
-                for (int c = 0; c < 3; ++c)
-                    rgb[(static_cast<std::size_t>(y) * width + x) * 3 + c] =
-                        bgr[(static_cast<std::size_t>(height - 1 - y) * width + x) * 3 + 2 - c];
+        const std::vector<std::uint8_t> rgb = TopDownRgb(bgr, width, height);
         const double baseline =
             MillisecondsPerCall([&] { BaselineEncode(theirs, width, height, rgb); });
         Report("YUV422 encoder", width, height, MillisecondsPerCall([&] {

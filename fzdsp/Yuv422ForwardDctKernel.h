@@ -1,0 +1,168 @@
+#pragma once
+
+#include <cstdint>
+
+// The arithmetic of the YUV422 encoder's fixed-point forward DCT (Yuv422ForwardDct.h), written
+// once for any lane type V: a plain std::int32_t, eight lanes in a struct for the portable
+// block transform, or SSE2/AVX2 registers. V needs + - | between values, >> n, + k, & k and
+// * k with an integer k, and unary minus; the vector types only ever see powers of two for k
+// and may implement * as a left shift, which gives the same 32-bit result.
+// Private to the encoder's kernels; include it from their .cpp files only.
+namespace fz::dct {
+
+// 1 where any of the lowest Bits bits of x are set, else 0.
+template <int Bits, class V>
+[[gnu::always_inline]] inline V AnyLowBits(V x) {
+    const V low = x & ((1 << Bits) - 1);
+    V any = low;
+    for (int i = 1; i < Bits; ++i)
+        any = any | (low >> i);
+    return any & 1;
+}
+
+// The jam shift 2 * (a >> (N + 1)) + s, s = bit N-1 | bit N of a, in three operations:
+// 2 * (a >> (N + 1)) is a >> N with its lowest bit (bit N of a) cleared, so adding s only sets
+// that bit, and it ends up set exactly when bit N or bit N - 1 of a is. Hence
+// (a >> N) | ((a >> (N - 1)) & 1). JamShift in Yuv422ForwardDct.cpp keeps the long form, and
+// a test holds the two together.
+template <int N, class V>
+[[gnu::always_inline]] inline V Jam(V a) {
+    if constexpr (N == 0)
+        return a;
+    else
+        return (a >> N) | ((a >> (N - 1)) & 1);
+}
+
+template <class V>
+[[gnu::always_inline]] inline V Half(V a) {
+    return Jam<1>(a);
+}
+template <class V>
+[[gnu::always_inline]] inline V Quarter(V a) {
+    return Jam<2>(a);
+}
+
+// Each cascade is Horner's scheme for a short binary expansion of the factor: for A,
+// t = ((((a / 32 + 2a) / 4 + 2a) / 4 + 2a) / 2 + 2a) = 3.3135 a, and the final jam shift by 4
+// leaves 0.2071 a. Every step keeps a scale of about 2a, so the truncations cost little.
+template <class V>
+[[gnu::always_inline]] inline V MulA(V a) {
+    const V a2 = a * 2;
+    V t = (a >> 5) + a2;
+    t = (t >> 2) + a2;
+    t = (t >> 2) + a2;
+    t = (t >> 1) + a2;
+    return Jam<4>(t);
+}
+
+template <class V>
+[[gnu::always_inline]] inline V MulB(V a) {
+    const V a2 = a * 2;
+    V t = (a >> 4) + a2;
+    t = (t >> 3) - a2;
+    t = (t >> 2) - a2;
+    t = (t >> 3) + a2;
+    return Jam<2>(t);
+}
+
+template <class V>
+[[gnu::always_inline]] inline V MulC(V a) {
+    const V a2 = a * 2;
+    V t = (a >> 5) + a2;
+    t = (t >> 4) + a2;
+    t = (t >> 3) + a2;
+    return Jam<3>(t);
+}
+
+// D starts from -a - 1 rounded up to a multiple of 8 plus 4 when its low bits were not clear:
+// a jammed division of -a by 8 kept at the scale of a.
+template <class V>
+[[gnu::always_inline]] inline V MulD(V a) {
+    const V a2 = a * 2;
+    const V u = -a + (-1);
+    V t = (u & ~7) + AnyLowBits<3>(u) * 4;
+    t = (t >> 2) - a + 1;
+    t = (t >> 3) - a2;
+    t = (t >> 2) + a2;
+    t = (t >> 2) - a2;
+    t = (t >> 2) + a2;
+    return Jam<4>(t);
+}
+
+// The eight-point transform of x[0..7] with input factor k: the even half from the sums,
+// the odd half from the differences (a factorisation of the T.81 A.3.3 DCT matrix).
+template <class V>
+[[gnu::always_inline]] inline void Transform8(const V (&x)[8], V (&out)[8], std::int32_t k) {
+    V s[4];
+    V d[4];
+    for (int i = 0; i < 4; ++i) {
+        s[i] = Half((x[i] + x[7 - i]) * k);
+        d[i] = Half((x[i] - x[7 - i]) * k);
+    }
+    out[0] = Jam<2>(Quarter(s[0]) + Quarter(s[1]) + Quarter(s[2]) + Quarter(s[3]));
+    out[2] = Jam<2>(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3]));
+    out[4] = Jam<2>(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2]));
+    out[6] = Jam<2>(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3]));
+    out[1] = Jam<2>(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulD(d[3]));
+    out[3] = Jam<2>(MulB(d[0]) - MulD(d[1]) - Half(d[2]) - MulC(d[3]));
+    out[5] = Jam<2>(MulC(d[0]) - Half(d[1]) + MulD(d[2]) + MulB(d[3]));
+    out[7] = Jam<2>(MulD(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3]));
+}
+
+// The horizontal pass (k = 16384) once more, for the vector kernels, with the operations that
+// its inputs make exact taken out. With level-shifted samples x in -128..127, every sum
+// sigma = x_i + x_(7-i) lies in -256..254 and every difference delta in -255..255, and
+// s_i = Half(sigma * 16384) = sigma * 8192 exactly (the lowest bit is clear, nothing is
+// dropped). From a multiple of 8192 on, every shift in the cascades drops only zero bits until
+// the final jam shift, so each cascade is a plain multiple:
+//   Quarter(8192 sigma) = 2048 sigma, Half(8192 sigma) = 4096 sigma;
+//   MulA: t = 27144 sigma = 8 * 3393 sigma, J(t, 4) = J(3393 sigma, 1);
+//   MulB: t = 13890 delta = 2 * 6945 delta, J(t, 2) = J(6945 delta, 1);
+//   MulC: t = 18562 delta = 2 * 9281 delta, J(t, 3) = J(9281 delta, 2);
+//   MulD: u = -8192 delta - 1 has its three low bits set, so t starts at -8192 delta - 4 and
+//         the next step gives -(2048 + 8192) delta exactly; then t = 13036 delta
+//         = 4 * 3259 delta, J(t, 4) = J(3259 delta, 2);
+// and X0 = J(2048 (s0 + s1 + s2 + s3), 2) = 512 (s0 + s1 + s2 + s3), X4 likewise. The products
+// stay below 2^23, and sigma, delta and the factors fit in 16 bits, which lets a vector
+// kernel form them with one 16 x 16-bit multiply-add: MultiplySmall(a, k) = a * k for
+// a in -256..255 (held in a 32-bit lane) and k in 0..32767. A test holds every identity above
+// for the whole range, and this pass to Transform8.
+[[gnu::always_inline]] inline std::int32_t MultiplySmall(std::int32_t a, std::int32_t k) {
+    return a * k;
+}
+
+template <class V>
+[[gnu::always_inline]] inline void HorizontalTransform8(const V (&x)[8], V (&out)[8]) {
+    V sigma[4];
+    V delta[4];
+    for (int i = 0; i < 4; ++i) {
+        sigma[i] = x[i] + x[7 - i];
+        delta[i] = x[i] - x[7 - i];
+    }
+    V a[4];
+    V b[4];
+    V c[4];
+    V d[4];
+    for (int i = 0; i < 4; ++i) {
+        a[i] = Jam<1>(MultiplySmall(sigma[i], 3393));
+        b[i] = Jam<1>(MultiplySmall(delta[i], 6945));
+        c[i] = Jam<2>(MultiplySmall(delta[i], 9281));
+        d[i] = Jam<2>(MultiplySmall(delta[i], 3259));
+    }
+    out[0] = (sigma[0] + sigma[1] + sigma[2] + sigma[3]) * 512;
+    out[4] = (sigma[0] + sigma[3] - sigma[1] - sigma[2]) * 512;
+    out[2] = Jam<2>((sigma[0] - sigma[3]) * 4096 + a[1] - a[2]);
+    out[6] = Jam<2>((sigma[2] - sigma[1]) * 4096 + a[0] - a[3]);
+    out[1] = Jam<2>(delta[0] * 4096 + b[1] + c[2] + d[3]);
+    out[3] = Jam<2>(b[0] - d[1] - delta[2] * 4096 - c[3]);
+    out[5] = Jam<2>(c[0] - delta[1] * 4096 + d[2] + b[3]);
+    out[7] = Jam<2>(d[0] - c[1] + b[2] - delta[3] * 4096);
+}
+
+// The coefficient of the vertical pass's output X: J(X >> 2, 1).
+template <class V>
+[[gnu::always_inline]] inline V FinalScale(V x) {
+    return Jam<1>(x >> 2);
+}
+
+} // namespace fz::dct

@@ -1,0 +1,60 @@
+#include "fzdsp/Yuv422Kernels.h"
+
+#include "fzdsp/Yuv422ColourConversion.h"
+#include "fzdsp/Yuv422ForwardDct.h"
+#include "fzdsp/Yuv422Quantiser.h"
+
+#include <array>
+#include <cstdlib>
+#include <string_view>
+
+namespace fz {
+namespace {
+
+void PortableTransformBlock(const std::uint8_t* samples, std::size_t stride,
+                            const std::int32_t* multipliers, int shiftCode,
+                            std::int16_t* coefficients) {
+    std::array<std::int32_t, 64> block;
+    for (std::size_t row = 0; row < 8; ++row)
+        for (std::size_t column = 0; column < 8; ++column)
+            block[row * 8 + column] = samples[row * stride + column] - 128;
+    ForwardDct8x8(block);
+    for (std::size_t i = 0; i < 64; ++i)
+        coefficients[i] = static_cast<std::int16_t>(Quantise(block[i], multipliers[i], shiftCode));
+}
+
+const Yuv422Kernels kPortable = {"portable", ConvertToYuv422, PortableTransformBlock};
+
+bool ProcessorRunsAvx2() {
+#if defined(__x86_64__) || defined(__i386__)
+    return __builtin_cpu_supports("avx2");
+#else
+    return false;
+#endif
+}
+
+const Yuv422Kernels& Choose() {
+    const char* setting = std::getenv("FRAMZEL_SIMD");
+    const std::string_view wanted = setting != nullptr ? setting : "";
+    if (wanted == "0")
+        return kPortable;
+    if (wanted != "sse2" && ProcessorRunsAvx2())
+        if (const Yuv422Kernels* avx2 = Avx2Yuv422Kernels())
+            return *avx2;
+    if (const Yuv422Kernels* sse2 = Sse2Yuv422Kernels())
+        return *sse2;
+    return kPortable;
+}
+
+} // namespace
+
+const Yuv422Kernels& PortableYuv422Kernels() {
+    return kPortable;
+}
+
+const Yuv422Kernels& SelectedYuv422Kernels() {
+    static const Yuv422Kernels& chosen = Choose();
+    return chosen;
+}
+
+} // namespace fz

@@ -1,0 +1,224 @@
+// The YUV422 encoder's kernels on AVX2: the same integer arithmetic as the portable kernels,
+// one block row or column of eight 32-bit lanes per register. This file alone is compiled with
+// -mavx2; it includes nothing that defines inline functions outside it, so that no AVX2 code
+// can stand in for a shared inline function of the other files. The selector runs it only on
+// processors that report AVX2.
+
+#include "fzdsp/Yuv422Kernels.h"
+
+#if defined(__AVX2__)
+
+#include "fzdsp/Yuv422ColourConversion.h"
+#include "fzdsp/Yuv422ForwardDctKernel.h"
+
+#include <immintrin.h>
+
+namespace fz {
+namespace {
+
+struct Lanes8 {
+    __m256i v;
+};
+
+#define FZ_AVX2_LANEWISE(op, intrinsic)                                                            \
+    [[gnu::always_inline]] inline Lanes8 operator op(Lanes8 a, Lanes8 b) {                         \
+        return {intrinsic(a.v, b.v)};                                                              \
+    }
+FZ_AVX2_LANEWISE(+, _mm256_add_epi32)
+FZ_AVX2_LANEWISE(-, _mm256_sub_epi32)
+FZ_AVX2_LANEWISE(|, _mm256_or_si256)
+#undef FZ_AVX2_LANEWISE
+
+[[gnu::always_inline]] inline Lanes8 operator>>(Lanes8 a, int n) {
+    return {_mm256_srai_epi32(a.v, n)};
+}
+// k is always a power of two here (2, 4, 16384 or 1): a left shift by log2 k.
+[[gnu::always_inline]] inline Lanes8 operator*(Lanes8 a, std::int32_t k) {
+    return {_mm256_slli_epi32(a.v, __builtin_ctz(static_cast<unsigned>(k)))};
+}
+[[gnu::always_inline]] inline Lanes8 operator+(Lanes8 a, std::int32_t k) {
+    return {_mm256_add_epi32(a.v, _mm256_set1_epi32(k))};
+}
+[[gnu::always_inline]] inline Lanes8 operator&(Lanes8 a, std::int32_t k) {
+    return {_mm256_and_si256(a.v, _mm256_set1_epi32(k))};
+}
+[[gnu::always_inline]] inline Lanes8 operator-(Lanes8 a) {
+    return {_mm256_sub_epi32(_mm256_setzero_si256(), a.v)};
+}
+// a * k for a in -256..255 and k in 0..32767: pmaddwd of the lane's low half (a) by k plus its
+// high half (sign bits) by 0.
+[[gnu::always_inline]] inline Lanes8 MultiplySmall(Lanes8 a, std::int32_t k) {
+    return {_mm256_madd_epi16(a.v, _mm256_set1_epi32(k))};
+}
+
+// in[i] lane j becomes out[j] lane i: 2 x 2 transposes of 32-bit pairs, then of 64-bit pairs
+// within each 128-bit half, then an exchange of the halves.
+[[gnu::always_inline]] inline void Transpose8(const Lanes8 (&in)[8], Lanes8 (&out)[8]) {
+    __m256i t[8];
+    for (int i = 0; i < 8; i += 2) {
+        t[i] = _mm256_unpacklo_epi32(in[i].v, in[i + 1].v);
+        t[i + 1] = _mm256_unpackhi_epi32(in[i].v, in[i + 1].v);
+    }
+    __m256i u[8];
+    for (int half = 0; half < 8; half += 4) {
+        u[half + 0] = _mm256_unpacklo_epi64(t[half + 0], t[half + 2]);
+        u[half + 1] = _mm256_unpackhi_epi64(t[half + 0], t[half + 2]);
+        u[half + 2] = _mm256_unpacklo_epi64(t[half + 1], t[half + 3]);
+        u[half + 3] = _mm256_unpackhi_epi64(t[half + 1], t[half + 3]);
+    }
+    for (int i = 0; i < 4; ++i) {
+        out[i] = {_mm256_permute2x128_si256(u[i], u[i + 4], 0x20)};
+        out[i + 4] = {_mm256_permute2x128_si256(u[i], u[i + 4], 0x31)};
+    }
+}
+
+// Quantise: (X m) >> 5 >> (13 + c) is one arithmetic shift by 18 + c (floor divisions by
+// powers of two compose), then +1 and >> 1.
+[[gnu::always_inline]] inline __m256i Quantise8(__m256i x, const std::int32_t* multipliers,
+                                                __m128i shift) {
+    const __m256i m = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(multipliers));
+    const __m256i q = _mm256_sra_epi32(_mm256_mullo_epi32(x, m), shift);
+    return _mm256_srai_epi32(_mm256_add_epi32(q, _mm256_set1_epi32(1)), 1);
+}
+
+void TransformBlockAvx2(const std::uint8_t* samples, std::size_t stride,
+                        const std::int32_t* multipliers, int shiftCode,
+                        std::int16_t* coefficients) {
+    const __m256i bias = _mm256_set1_epi32(128);
+    Lanes8 rows[8];
+    for (std::size_t row = 0; row < 8; ++row) {
+        const __m128i bytes =
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + row * stride));
+        rows[row] = {_mm256_sub_epi32(_mm256_cvtepu8_epi32(bytes), bias)};
+    }
+    // Horizontal pass: input index = column, lane = row.
+    Lanes8 x[8];
+    Transpose8(rows, x);
+    Lanes8 horizontal[8];
+    dct::HorizontalTransform8(x, horizontal);
+    // Vertical pass: input index = row, lane = horizontal frequency u.
+    Transpose8(horizontal, x);
+    Lanes8 vertical[8];
+    dct::Transform8(x, vertical, 1);
+
+    const __m128i shift = _mm_cvtsi32_si128(18 + shiftCode);
+    for (std::size_t v = 0; v < 8; v += 2) {
+        const __m256i first = Quantise8(dct::FinalScale(vertical[v]).v, multipliers + v * 8, shift);
+        const __m256i second =
+            Quantise8(dct::FinalScale(vertical[v + 1]).v, multipliers + v * 8 + 8, shift);
+        // packs works per 128-bit half: quarters 0, 2, 1, 3 put the two rows back in order.
+        const __m256i packed =
+            _mm256_permute4x64_epi64(_mm256_packs_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coefficients + v * 8), packed);
+    }
+}
+
+// Eight pixels from 24 bytes: 12 from each of two 16-byte loads, one per 128-bit half.
+[[gnu::always_inline]] inline __m256i LoadEightPixels(const std::uint8_t* in) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// Integer division by 256 truncating towards zero: negative numerators get 255 added first.
+[[gnu::always_inline]] inline __m256i DivideBy256(__m256i x) {
+    const __m256i roundUp = _mm256_and_si256(_mm256_srai_epi32(x, 31), _mm256_set1_epi32(255));
+    return _mm256_srai_epi32(_mm256_add_epi32(x, roundUp), 8);
+}
+
+[[gnu::always_inline]] inline __m256i Pair(int low, int high) {
+    return _mm256_set1_epi32(static_cast<std::int32_t>((static_cast<std::uint32_t>(high) << 16) |
+                                                       (static_cast<std::uint32_t>(low) & 0xFFFF)));
+}
+
+struct EightPixels {
+    __m256i y;  // 0..255
+    __m256i cb; // Cb' per pixel, 0..255
+    __m256i cr;
+};
+
+// Each pixel's lane holds B and R as 16-bit halves, another G and 0, so that pmaddwd forms
+// the sums with two coefficients per half.
+[[gnu::always_inline]] inline EightPixels ConvertEight(const std::uint8_t* in) {
+    const __m256i p = LoadEightPixels(in);
+    const __m256i brShuffle =
+        _mm256_setr_epi8(0, -1, 2, -1, 3, -1, 5, -1, 6, -1, 8, -1, 9, -1, 11, -1, 0, -1, 2, -1, 3,
+                         -1, 5, -1, 6, -1, 8, -1, 9, -1, 11, -1);
+    const __m256i gShuffle =
+        _mm256_setr_epi8(1, -1, -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1, 1, -1, -1, -1,
+                         4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1);
+    const __m256i br = _mm256_shuffle_epi8(p, brShuffle);
+    const __m256i g = _mm256_shuffle_epi8(p, gShuffle);
+    const __m256i y =
+        _mm256_add_epi32(_mm256_madd_epi16(br, Pair(29, 77)), _mm256_madd_epi16(g, Pair(150, 0)));
+    const __m256i cb =
+        _mm256_add_epi32(_mm256_madd_epi16(br, Pair(128, -43)), _mm256_madd_epi16(g, Pair(-85, 0)));
+    const __m256i cr = _mm256_add_epi32(_mm256_madd_epi16(br, Pair(-21, 128)),
+                                        _mm256_madd_epi16(g, Pair(-107, 0)));
+    const __m256i offset = _mm256_set1_epi32(128);
+    return {_mm256_srli_epi32(y, 8), _mm256_add_epi32(DivideBy256(cb), offset),
+            _mm256_add_epi32(DivideBy256(cr), offset)};
+}
+
+// Sixteen 32-bit lanes of two registers as sixteen 16-bit values in pixel order.
+[[gnu::always_inline]] inline __m256i PackInOrder(__m256i first, __m256i second) {
+    return _mm256_permute4x64_epi64(_mm256_packs_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
+}
+
+// Eight chroma values from the Cb' (or Cr') of sixteen pixels: the pairs' sums halved.
+[[gnu::always_inline]] inline void StorePairMeans(__m256i first, __m256i second,
+                                                  std::uint8_t* out) {
+    const __m256i sums = _mm256_madd_epi16(PackInOrder(first, second), _mm256_set1_epi16(1));
+    const __m256i means = _mm256_srai_epi32(sums, 1);
+    const __m128i words =
+        _mm_packs_epi32(_mm256_castsi256_si128(means), _mm256_extracti128_si256(means, 1));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+}
+
+void ConvertToYuv422Avx2(const std::uint8_t* pixels, int width, int height, std::uint8_t* luma,
+                         std::uint8_t* cb, std::uint8_t* cr) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+    const std::uint8_t* end = pixels + rowBytes * static_cast<std::size_t>(height);
+    const std::size_t chromaWidth = static_cast<std::size_t>(width) / 2;
+    for (int i = 0; i < height; ++i) {
+        const std::uint8_t* in = pixels + static_cast<std::size_t>(i) * rowBytes;
+        const std::size_t planeRow = static_cast<std::size_t>(height - 1 - i);
+        std::uint8_t* y = luma + planeRow * static_cast<std::size_t>(width);
+        std::uint8_t* u = cb + planeRow * chromaWidth;
+        std::uint8_t* v = cr + planeRow * chromaWidth;
+        int x = 0;
+        // Sixteen pixels per step; the last load reaches 4 bytes past the sixteenth pixel.
+        for (; x + 16 <= width && in + 52 <= end; x += 16, in += 48) {
+            const EightPixels first = ConvertEight(in);
+            const EightPixels second = ConvertEight(in + 24);
+            const __m256i words = PackInOrder(first.y, second.y);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x),
+                             _mm_packus_epi16(_mm256_castsi256_si128(words),
+                                              _mm256_extracti128_si256(words, 1)));
+            StorePairMeans(first.cb, second.cb, u + x / 2);
+            StorePairMeans(first.cr, second.cr, v + x / 2);
+        }
+        if (x < width)
+            ConvertToYuv422(in, width - x, 1, y + x, u + x / 2, v + x / 2);
+    }
+}
+
+const Yuv422Kernels kAvx2 = {"avx2", ConvertToYuv422Avx2, TransformBlockAvx2};
+
+} // namespace
+
+const Yuv422Kernels* Avx2Yuv422Kernels() {
+    return &kAvx2;
+}
+
+} // namespace fz
+
+#else
+
+namespace fz {
+const Yuv422Kernels* Avx2Yuv422Kernels() {
+    return nullptr;
+}
+} // namespace fz
+
+#endif
