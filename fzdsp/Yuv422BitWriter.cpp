@@ -30,7 +30,7 @@ void Yuv422BitWriter::Finish() {
     if (m_limit - m_cursor < 8)
         Grow(8);
     for (; m_bitCount >= 8; m_bitCount -= 8)
-        PutByte(static_cast<std::uint8_t>(m_accumulator >> (m_bitCount - 8)));
+        m_cursor = PutByte(m_cursor, static_cast<std::uint8_t>(m_accumulator >> (m_bitCount - 8)));
     m_output.resize(static_cast<std::size_t>(m_cursor - m_output.data()));
     m_cursor = m_limit = nullptr;
 

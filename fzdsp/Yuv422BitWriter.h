@@ -25,11 +25,75 @@ public:
 
     // Appends the low `count` bits of `bits` (count 0..32).
     void PutBits(std::uint32_t bits, int count) {
-        m_accumulator = (m_accumulator << count) | (bits & ((std::uint64_t{1} << count) - 1));
-        m_bitCount += count;
-        if (m_bitCount >= 32)
-            EmitWord();
+        Run run(*this);
+        run.PutBits(bits, count);
     }
+
+    // The writer's state copied into a short-lived object, so that a stretch of calls in one
+    // function keeps it in registers; it goes back to the writer when the Run ends. No other
+    // use of the writer while a Run lives.
+    class Run {
+    public:
+        explicit Run(Yuv422BitWriter& writer)
+            : m_writer(writer)
+            , m_accumulator(writer.m_accumulator)
+            , m_bitCount(writer.m_bitCount)
+            , m_cursor(writer.m_cursor)
+            , m_limit(writer.m_limit) {}
+        ~Run() {
+            m_writer.m_accumulator = m_accumulator;
+            m_writer.m_bitCount = m_bitCount;
+            m_writer.m_cursor = m_cursor;
+        }
+        Run(const Run&) = delete;
+        Run& operator=(const Run&) = delete;
+
+        // Appends the low `count` bits of `bits` (count 0..32).
+        void PutBits(std::uint32_t bits, int count) {
+            PutCode(bits & static_cast<std::uint32_t>((std::uint64_t{1} << count) - 1), count);
+        }
+        // The same for a `code` already below 2^count.
+        void PutCode(std::uint32_t code, int count) {
+            m_accumulator = (m_accumulator << count) | code;
+            m_bitCount += count;
+            if (m_bitCount >= 32)
+                EmitWord();
+        }
+
+    private:
+        void EmitWord() {
+            m_bitCount -= 32;
+            const auto word = static_cast<std::uint32_t>(m_accumulator >> m_bitCount);
+            if (m_limit - m_cursor < 8) {
+                m_writer.m_cursor = m_cursor;
+                m_writer.Grow(8);
+                m_cursor = m_writer.m_cursor;
+                m_limit = m_writer.m_limit;
+            }
+            // A byte of the word is 0xFF exactly when that byte of v = ~word is zero, and
+            // (v - 0x01..01) & ~v & 0x80..80 is non-zero exactly when v has a zero byte: below
+            // the lowest zero byte nothing borrows, so no byte there sets the bit, and the
+            // lowest zero byte itself becomes 0xFF and sets it.
+            const std::uint32_t inverse = ~word;
+            if (((inverse - 0x01010101u) & ~inverse & 0x80808080u) == 0) {
+                const std::uint8_t bytes[4] = {
+                    static_cast<std::uint8_t>(word >> 24), static_cast<std::uint8_t>(word >> 16),
+                    static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)};
+                std::memcpy(m_cursor, bytes, 4);
+                m_cursor += 4;
+            } else {
+                for (int shift = 24; shift >= 0; shift -= 8)
+                    m_cursor = Yuv422BitWriter::PutByte(m_cursor,
+                                                        static_cast<std::uint8_t>(word >> shift));
+            }
+        }
+
+        Yuv422BitWriter& m_writer;
+        std::uint64_t m_accumulator;
+        int m_bitCount;
+        std::uint8_t* m_cursor;
+        std::uint8_t* m_limit;
+    };
 
     // Bits not yet in a complete group of four bytes: 0..31.
     int PendingBits() const;
@@ -46,31 +110,12 @@ public:
     void Finish();
 
 private:
-    void EmitWord() {
-        m_bitCount -= 32;
-        const auto word = static_cast<std::uint32_t>(m_accumulator >> m_bitCount);
-        if (m_limit - m_cursor < 8)
-            Grow(8);
-        // A byte of the word is 0xFF exactly when that byte of v = ~word is zero, and
-        // (v - 0x01..01) & ~v & 0x80..80 is non-zero exactly when v has a zero byte: below the
-        // lowest zero byte nothing borrows, so no byte there sets the bit, and the lowest zero
-        // byte itself becomes 0xFF and sets it.
-        const std::uint32_t inverse = ~word;
-        if (((inverse - 0x01010101u) & ~inverse & 0x80808080u) == 0) {
-            const std::uint8_t bytes[4] = {
-                static_cast<std::uint8_t>(word >> 24), static_cast<std::uint8_t>(word >> 16),
-                static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word)};
-            std::memcpy(m_cursor, bytes, 4);
-            m_cursor += 4;
-        } else {
-            for (int shift = 24; shift >= 0; shift -= 8)
-                PutByte(static_cast<std::uint8_t>(word >> shift));
-        }
-    }
-    void PutByte(std::uint8_t byte) {
-        *m_cursor++ = byte;
+    // Writes the byte and its stuffed zero at `cursor`; returns the next place.
+    static std::uint8_t* PutByte(std::uint8_t* cursor, std::uint8_t byte) {
+        *cursor++ = byte;
         if (byte == 0xFF)
-            *m_cursor++ = 0x00;
+            *cursor++ = 0x00;
+        return cursor;
     }
     void Grow(std::size_t room);
 

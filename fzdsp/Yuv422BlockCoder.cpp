@@ -11,85 +11,128 @@
 namespace fz {
 namespace {
 
-// Bit k set where zigzag[k] is not zero.
-std::uint64_t NonZeroMask(const std::int16_t (&zigzag)[64]) {
+// Bit 8 v + u set where the coefficient at (v, u) is not zero.
+std::uint64_t NonZeroMask(const std::int16_t* coefficients) {
 #if defined(__SSE2__)
-    // Saturating packs keep zero and non-zero apart; each compare covers 16 positions.
+    // Saturating packs keep zero and non-zero apart; each compare covers two rows.
     std::uint64_t zeros = 0;
     const __m128i zero = _mm_setzero_si128();
     for (int i = 0; i < 64; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zigzag + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zigzag + i + 8));
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + i + 8));
         const int bits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_packs_epi16(a, b), zero));
         zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(bits)) << i;
     }
     return ~zeros;
 #else
     std::uint64_t mask = 0;
-    for (int k = 0; k < 64; ++k)
-        mask |= static_cast<std::uint64_t>(zigzag[k] != 0) << k;
+    for (int i = 0; i < 64; ++i)
+        mask |= static_cast<std::uint64_t>(coefficients[i] != 0) << i;
     return mask;
 #endif
 }
 
-// T.81 F.1.2.1.1 and F.1.2.2.1: the size category of a value, and its code followed by the
-// category's additional bits, negative values as value - 1 in that many bits.
-struct Magnitude {
-    int category;
-    std::uint32_t bits;
-};
-Magnitude MagnitudeOf(int value) {
-    const int sign = value >> 31; // 0 or -1
-    const int category = std::bit_width(static_cast<unsigned>((value ^ sign) - sign));
-    const std::uint32_t bits =
-        static_cast<std::uint32_t>(value + sign) & ((std::uint32_t{1} << category) - 1);
-    return {category, bits};
+// The mask in zigzag order, one row of the block at a time: kZigzagBits[v][b] holds bit k for
+// every u set in b, k the zigzag position of (v, u). Eight lookups instead of moving the 64
+// coefficients.
+using ZigzagBits = std::array<std::array<std::uint64_t, 256>, 8>;
+constexpr ZigzagBits MakeZigzagBits() {
+    std::array<int, 64> zigzagOf{};
+    for (int k = 0; k < 64; ++k)
+        zigzagOf[annexk::kZigzagToNatural[static_cast<std::size_t>(k)]] = k;
+    ZigzagBits table{};
+    for (int v = 0; v < 8; ++v)
+        for (int b = 0; b < 256; ++b)
+            for (int u = 0; u < 8; ++u)
+                if (b & (1 << u))
+                    table[static_cast<std::size_t>(v)][static_cast<std::size_t>(b)] |=
+                        std::uint64_t{1} << zigzagOf[static_cast<std::size_t>(v * 8 + u)];
+    return table;
 }
+constexpr ZigzagBits kZigzagBits = MakeZigzagBits();
+
+std::uint64_t ToZigzagOrder(std::uint64_t natural) {
+    std::uint64_t zigzag = 0;
+    for (std::size_t v = 0; v < 8; ++v)
+        zigzag |= kZigzagBits[v][(natural >> (8 * v)) & 0xFF];
+    return zigzag;
+}
+
+// T.81 F.1.2.1.1 and F.1.2.2.1: the size category of a value; its additional bits are the
+// value, or value - 1 in that many bits when it is negative.
+int CategoryOf(int value) {
+    const int sign = value >> 31; // 0 or -1
+    return std::bit_width(static_cast<unsigned>((value ^ sign) - sign));
+}
+
+// The Huffman code of length n followed by the additional bits of a value of that category
+// c, as one (n + c)-bit code: code * 2^c + value for value > 0, and for value < 0
+// code * 2^c + (value - 1 + 2^c) = (code + 1) * 2^c + value - 1. With sign = 0 or -1 both are
+// ((code - sign) << c) + value + sign.
+std::uint32_t CodeWithBits(std::uint32_t code, int category, int value) {
+    const int sign = value >> 31;
+    return ((code - static_cast<std::uint32_t>(sign)) << category) +
+           static_cast<std::uint32_t>(value + sign);
+}
+
+// An AC value of a category above 10 has no code in the Annex K tables: every run/size entry
+// with such a size is empty, so an empty entry alone marks it.
+constexpr bool SizesAbove10AreEmpty(const std::array<annexk::HuffmanCode, 256>& codes) {
+    for (std::size_t symbol = 0; symbol < 256; ++symbol)
+        if ((symbol & 0x0F) > 10 && codes[symbol].length != 0)
+            return false;
+    return true;
+}
+static_assert(SizesAbove10AreEmpty(annexk::kAcLuminanceCodes) &&
+              SizesAbove10AreEmpty(annexk::kAcChrominanceCodes));
 
 } // namespace
 
 void Yuv422BlockCoder::Code(const std::int16_t* coefficients, Yuv422ComponentCodes& component,
                             bool lastBlock) {
-    alignas(16) std::int16_t zigzag[64];
-    for (std::size_t k = 0; k < 64; ++k)
-        zigzag[k] = coefficients[annexk::kZigzagToNatural[k]];
+    std::uint64_t nonZero = ToZigzagOrder(NonZeroMask(coefficients));
     if (lastBlock)
-        zigzag[63] = 0;
+        nonZero &= ~(std::uint64_t{1} << 63);
+
+    Yuv422BitWriter::Run bits(m_bits);
 
     // F.1.2.1.3: the category's code, then its additional bits.
-    const Magnitude dc = MagnitudeOf(zigzag[0] - component.predictor);
-    component.predictor = zigzag[0];
-    const annexk::HuffmanCode& dcCode = (*component.dc)[static_cast<std::size_t>(dc.category)];
+    const int dcValue = coefficients[0];
+    const int difference = dcValue - component.predictor;
+    component.predictor = dcValue;
+    const int dcCategory = CategoryOf(difference);
+    const annexk::HuffmanCode& dcCode = (*component.dc)[static_cast<std::size_t>(dcCategory)];
     if (dcCode.length == 0) {
         DebugPrint("Error found in Huffman encoding !\n");
     } else {
-        m_bits.PutBits(static_cast<std::uint32_t>(dcCode.bits) << dc.category | dc.bits,
-                       dcCode.length + dc.category);
+        bits.PutCode(CodeWithBits(dcCode.bits, dcCategory, difference), dcCode.length + dcCategory);
     }
 
-    // F.1.2.2: the non-zero AC coefficients found by their bits in the mask.
+    // F.1.2.2: the non-zero AC coefficients found by their bits in the mask. AC values lie
+    // within +-2048, so categories stay below 16 and the symbol below 256.
     const std::array<annexk::HuffmanCode, 256>& ac = *component.ac;
-    std::uint64_t rest = NonZeroMask(zigzag) >> 1; // bit k - 1 for position k
-    int position = 0;                              // the last position coded
+    const annexk::HuffmanCode zrl = ac[0xF0];
+    std::uint64_t rest = nonZero >> 1; // bit k - 1 for zigzag position k
+    int position = 0;                  // the last position coded
     while (rest != 0) {
         const int zeros = std::countr_zero(rest);
         position += zeros + 1;
         rest >>= zeros + 1; // zeros + 1 <= 63: the mask holds positions 1..63 only
         int run = zeros;
         for (; run > 15; run -= 16)
-            m_bits.PutBits(ac[0xF0].bits, ac[0xF0].length);
-        const Magnitude m = MagnitudeOf(zigzag[position]);
-        const annexk::HuffmanCode& code =
-            ac[static_cast<std::size_t>((run << 4 | m.category) & 0xFF)];
-        if (code.length == 0 || m.category > 10) {
+            bits.PutCode(zrl.bits, zrl.length);
+        const int value =
+            coefficients[annexk::kZigzagToNatural[static_cast<std::size_t>(position)]];
+        const int category = CategoryOf(value);
+        const annexk::HuffmanCode& code = ac[static_cast<std::size_t>(run << 4 | category)];
+        if (code.length == 0) {
             DebugPrint("Error found in Huffman encoding !\n");
         } else {
-            m_bits.PutBits(static_cast<std::uint32_t>(code.bits) << m.category | m.bits,
-                           code.length + m.category);
+            bits.PutCode(CodeWithBits(code.bits, category, value), code.length + category);
         }
     }
     if (position != 63)
-        m_bits.PutBits(ac[0x00].bits, ac[0x00].length);
+        bits.PutCode(ac[0x00].bits, ac[0x00].length);
 }
 
 } // namespace fz
