@@ -4,33 +4,8 @@
 
 #include <bit>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 namespace fz {
 namespace {
-
-// Bit 8 v + u set where the coefficient at (v, u) is not zero.
-std::uint64_t NonZeroMask(const std::int16_t* coefficients) {
-#if defined(__SSE2__)
-    // Saturating packs keep zero and non-zero apart; each compare covers two rows.
-    std::uint64_t zeros = 0;
-    const __m128i zero = _mm_setzero_si128();
-    for (int i = 0; i < 64; i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(coefficients + i + 8));
-        const int bits = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_packs_epi16(a, b), zero));
-        zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(bits)) << i;
-    }
-    return ~zeros;
-#else
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 64; ++i)
-        mask |= static_cast<std::uint64_t>(coefficients[i] != 0) << i;
-    return mask;
-#endif
-}
 
 // The mask in zigzag order, one row of the block at a time: kZigzagBits[v][b] holds bit k for
 // every u set in b, k the zigzag position of (v, u). Eight lookups instead of moving the 64
@@ -88,9 +63,9 @@ static_assert(SizesAbove10AreEmpty(annexk::kAcLuminanceCodes) &&
 
 } // namespace
 
-void Yuv422BlockCoder::Code(const std::int16_t* coefficients, Yuv422ComponentCodes& component,
-                            bool lastBlock) {
-    std::uint64_t nonZero = ToZigzagOrder(NonZeroMask(coefficients));
+void Yuv422BlockCoder::Code(const std::int16_t* coefficients, std::uint64_t naturalNonZero,
+                            Yuv422ComponentCodes& component, bool lastBlock) {
+    std::uint64_t nonZero = ToZigzagOrder(naturalNonZero);
     if (lastBlock)
         nonZero &= ~(std::uint64_t{1} << 63);
 

@@ -89,9 +89,40 @@ template <class V>
     return Jam<4>(t);
 }
 
-// The eight-point transform of x[0..7] with input factor k: the even half from the sums,
-// the odd half from the differences (a factorisation of the T.81 A.3.3 DCT matrix).
+[[gnu::always_inline]] inline std::int32_t EqualMask(std::int32_t a, std::int32_t k) {
+    return a == k ? -1 : 0;
+}
+
+// MulD with its first two steps folded, for lane types that have EqualMask(a, k) (-1 where
+// a == k, else 0). With u = -a - 1 = ~a = 8q + r (q = u >> 3, r = u & 7): the rounded t is
+// 8q + 4 [r != 0], so t >> 2 = 2q + [r != 0]. As q = ~(a >> 3) = -(a >> 3) - 1 and r = 0
+// exactly when a & 7 = 7, the second t is -a - 2 (a >> 3) - [a & 7 = 7]. The remaining steps
+// are MulD's own. A test holds it to MulD.
 template <class V>
+[[gnu::always_inline]] inline V MulDMasked(V a) {
+    const V a2 = a * 2;
+    V t = EqualMask(a & 7, 7) - a - (a >> 3) * 2;
+    t = (t >> 3) - a2;
+    t = (t >> 2) + a2;
+    t = (t >> 2) - a2;
+    t = (t >> 2) + a2;
+    return Jam<4>(t);
+}
+
+enum class DForm { kAsDefined, kMasked };
+
+template <DForm Form, class V>
+[[gnu::always_inline]] inline V MulDAs(V a) {
+    if constexpr (Form == DForm::kMasked)
+        return MulDMasked(a);
+    else
+        return MulD(a);
+}
+
+// The eight-point transform of x[0..7] with input factor k: the even half from the sums,
+// the odd half from the differences (a factorisation of the T.81 A.3.3 DCT matrix). The
+// vector kernels take MulD in its masked form.
+template <DForm Form = DForm::kAsDefined, class V>
 [[gnu::always_inline]] inline void Transform8(const V (&x)[8], V (&out)[8], std::int32_t k) {
     V s[4];
     V d[4];
@@ -103,10 +134,10 @@ template <class V>
     out[2] = Jam<2>(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3]));
     out[4] = Jam<2>(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2]));
     out[6] = Jam<2>(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3]));
-    out[1] = Jam<2>(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulD(d[3]));
-    out[3] = Jam<2>(MulB(d[0]) - MulD(d[1]) - Half(d[2]) - MulC(d[3]));
-    out[5] = Jam<2>(MulC(d[0]) - Half(d[1]) + MulD(d[2]) + MulB(d[3]));
-    out[7] = Jam<2>(MulD(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3]));
+    out[1] = Jam<2>(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulDAs<Form>(d[3]));
+    out[3] = Jam<2>(MulB(d[0]) - MulDAs<Form>(d[1]) - Half(d[2]) - MulC(d[3]));
+    out[5] = Jam<2>(MulC(d[0]) - Half(d[1]) + MulDAs<Form>(d[2]) + MulB(d[3]));
+    out[7] = Jam<2>(MulDAs<Form>(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3]));
 }
 
 // The horizontal pass (k = 16384) once more, for the vector kernels, with the operations that

@@ -11,16 +11,21 @@
 namespace fz {
 namespace {
 
-void PortableTransformBlock(const std::uint8_t* samples, std::size_t stride,
-                            const std::int32_t* multipliers, int shiftCode,
-                            std::int16_t* coefficients) {
+std::uint64_t PortableTransformBlock(const std::uint8_t* samples, std::size_t stride,
+                                     const std::int32_t* multipliers, int shiftCode,
+                                     std::int16_t* coefficients) {
     std::array<std::int32_t, 64> block;
     for (std::size_t row = 0; row < 8; ++row)
         for (std::size_t column = 0; column < 8; ++column)
             block[row * 8 + column] = samples[row * stride + column] - 128;
     ForwardDct8x8(block);
-    for (std::size_t i = 0; i < 64; ++i)
-        coefficients[i] = static_cast<std::int16_t>(Quantise(block[i], multipliers[i], shiftCode));
+    std::uint64_t nonZero = 0;
+    for (std::size_t i = 0; i < 64; ++i) {
+        const std::int32_t q = Quantise(block[i], multipliers[i], shiftCode);
+        coefficients[i] = static_cast<std::int16_t>(q);
+        nonZero |= static_cast<std::uint64_t>(q != 0) << i;
+    }
+    return nonZero;
 }
 
 const Yuv422Kernels kPortable = {"portable", ConvertToYuv422, PortableTransformBlock};

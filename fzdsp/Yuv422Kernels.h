@@ -18,10 +18,11 @@ struct Yuv422Kernels {
     // One block of the scan: the 8 x 8 samples at `samples` (rows `stride` bytes apart) less
     // 128, transformed by ForwardDct8x8 (Yuv422ForwardDct.h) and quantised by Quantise
     // (Yuv422Quantiser.h) with the 64 multipliers (natural order) and the shift code. Writes the
-    // 64 coefficients in natural order; they lie within +-2048.
-    void (*transformBlock)(const std::uint8_t* samples, std::size_t stride,
-                           const std::int32_t* multipliers, int shiftCode,
-                           std::int16_t* coefficients);
+    // 64 coefficients in natural order; they lie within +-2048. Returns the mask of the
+    // non-zero ones: bit 8 v + u for the coefficient at (v, u).
+    std::uint64_t (*transformBlock)(const std::uint8_t* samples, std::size_t stride,
+                                    const std::int32_t* multipliers, int shiftCode,
+                                    std::int16_t* coefficients);
 };
 
 const Yuv422Kernels& PortableYuv422Kernels();

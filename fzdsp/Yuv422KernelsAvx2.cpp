@@ -45,6 +45,9 @@ FZ_AVX2_LANEWISE(|, _mm256_or_si256)
 [[gnu::always_inline]] inline Lanes8 operator-(Lanes8 a) {
     return {_mm256_sub_epi32(_mm256_setzero_si256(), a.v)};
 }
+[[gnu::always_inline]] inline Lanes8 EqualMask(Lanes8 a, std::int32_t k) {
+    return {_mm256_cmpeq_epi32(a.v, _mm256_set1_epi32(k))};
+}
 // a * k for a in -256..255 and k in 0..32767: pmaddwd of the lane's low half (a) by k plus its
 // high half (sign bits) by 0.
 [[gnu::always_inline]] inline Lanes8 MultiplySmall(Lanes8 a, std::int32_t k) {
@@ -81,9 +84,9 @@ FZ_AVX2_LANEWISE(|, _mm256_or_si256)
     return _mm256_srai_epi32(_mm256_add_epi32(q, _mm256_set1_epi32(1)), 1);
 }
 
-void TransformBlockAvx2(const std::uint8_t* samples, std::size_t stride,
-                        const std::int32_t* multipliers, int shiftCode,
-                        std::int16_t* coefficients) {
+std::uint64_t TransformBlockAvx2(const std::uint8_t* samples, std::size_t stride,
+                                 const std::int32_t* multipliers, int shiftCode,
+                                 std::int16_t* coefficients) {
     const __m256i bias = _mm256_set1_epi32(128);
     Lanes8 rows[8];
     for (std::size_t row = 0; row < 8; ++row) {
@@ -99,18 +102,31 @@ void TransformBlockAvx2(const std::uint8_t* samples, std::size_t stride,
     // Vertical pass: input index = row, lane = horizontal frequency u.
     Transpose8(horizontal, x);
     Lanes8 vertical[8];
-    dct::Transform8(x, vertical, 1);
+    dct::Transform8<dct::DForm::kMasked>(x, vertical, 1);
 
     const __m128i shift = _mm_cvtsi32_si128(18 + shiftCode);
+    __m256i rowPairs[4];
     for (std::size_t v = 0; v < 8; v += 2) {
         const __m256i first = Quantise8(dct::FinalScale(vertical[v]).v, multipliers + v * 8, shift);
         const __m256i second =
             Quantise8(dct::FinalScale(vertical[v + 1]).v, multipliers + v * 8 + 8, shift);
         // packs works per 128-bit half: quarters 0, 2, 1, 3 put the two rows back in order.
-        const __m256i packed =
+        rowPairs[v / 2] =
             _mm256_permute4x64_epi64(_mm256_packs_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coefficients + v * 8), packed);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coefficients + v * 8), rowPairs[v / 2]);
     }
+    // Saturating packs keep zero and non-zero apart: one byte per coefficient, four rows per
+    // compare, put back in order after the per-half pack as above.
+    const __m256i zero = _mm256_setzero_si256();
+    std::uint64_t zeros = 0;
+    for (std::size_t half = 0; half < 2; ++half) {
+        const __m256i bytes =
+            _mm256_permute4x64_epi64(_mm256_packs_epi16(rowPairs[2 * half], rowPairs[2 * half + 1]),
+                                     _MM_SHUFFLE(3, 1, 2, 0));
+        const int mask = _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, zero));
+        zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(mask)) << (32 * half);
+    }
+    return ~zeros;
 }
 
 // Eight pixels from 24 bytes: 12 from each of two 16-byte loads, one per 128-bit half.

@@ -48,6 +48,10 @@ FZ_SSE2_LANEWISE(|, _mm_or_si128)
     const __m128i zero = _mm_setzero_si128();
     return {_mm_sub_epi32(zero, a.lo), _mm_sub_epi32(zero, a.hi)};
 }
+[[gnu::always_inline]] inline Lanes8 EqualMask(Lanes8 a, std::int32_t k) {
+    const __m128i kk = _mm_set1_epi32(k);
+    return {_mm_cmpeq_epi32(a.lo, kk), _mm_cmpeq_epi32(a.hi, kk)};
+}
 // a * k for a in -256..255 and k in 0..32767: pmaddwd of the lane's low half (a) by k plus its
 // high half (sign bits) by 0.
 [[gnu::always_inline]] inline Lanes8 MultiplySmall(Lanes8 a, std::int32_t k) {
@@ -97,9 +101,9 @@ FZ_SSE2_LANEWISE(|, _mm_or_si128)
     return _mm_srai_epi32(_mm_add_epi32(q, _mm_set1_epi32(1)), 1);
 }
 
-void TransformBlockSse2(const std::uint8_t* samples, std::size_t stride,
-                        const std::int32_t* multipliers, int shiftCode,
-                        std::int16_t* coefficients) {
+std::uint64_t TransformBlockSse2(const std::uint8_t* samples, std::size_t stride,
+                                 const std::int32_t* multipliers, int shiftCode,
+                                 std::int16_t* coefficients) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i bias = _mm_set1_epi16(128);
     Lanes8 rows[8];
@@ -118,15 +122,26 @@ void TransformBlockSse2(const std::uint8_t* samples, std::size_t stride,
     // Vertical pass: input index = row, lane = horizontal frequency u.
     Transpose8(horizontal, x);
     Lanes8 vertical[8];
-    dct::Transform8(x, vertical, 1);
+    dct::Transform8<dct::DForm::kMasked>(x, vertical, 1);
 
     const __m128i shift = _mm_cvtsi32_si128(18 + shiftCode);
+    __m128i rowWords[8];
     for (std::size_t v = 0; v < 8; ++v) {
         const Lanes8 c = dct::FinalScale(vertical[v]);
         const __m128i lo = Quantise4(c.lo, multipliers + v * 8, shift);
         const __m128i hi = Quantise4(c.hi, multipliers + v * 8 + 4, shift);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(coefficients + v * 8), _mm_packs_epi32(lo, hi));
+        rowWords[v] = _mm_packs_epi32(lo, hi);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(coefficients + v * 8), rowWords[v]);
     }
+    // Saturating packs keep zero and non-zero apart: one byte per coefficient, two rows per
+    // compare.
+    std::uint64_t zeros = 0;
+    for (std::size_t v = 0; v < 8; v += 2) {
+        const __m128i bytes = _mm_packs_epi16(rowWords[v], rowWords[v + 1]);
+        const int mask = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, zero));
+        zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(mask)) << (8 * v);
+    }
+    return ~zeros;
 }
 
 // Four pixels from 12 bytes (a 16-byte load), each in a 32-bit lane as B, G, R and the next

@@ -56,9 +56,9 @@ void EncodeYuv422Scan(const Yuv422Kernels& kernels, const std::uint8_t* pixels, 
     const auto code = [&](const std::uint8_t* samples, std::size_t stride,
                           const QuantMultipliers& quant, Yuv422ComponentCodes& component,
                           bool lastBlock) {
-        kernels.transformBlock(samples, stride, quant.multiplier.data(), quant.shiftCode,
-                               coefficients);
-        coder.Code(coefficients, component, lastBlock);
+        const std::uint64_t nonZero = kernels.transformBlock(
+            samples, stride, quant.multiplier.data(), quant.shiftCode, coefficients);
+        coder.Code(coefficients, nonZero, component, lastBlock);
     };
     for (std::size_t top = 0; top < static_cast<std::size_t>(height); top += 8) {
         const std::uint8_t* lumaRow = planes.Luma() + top * lumaStride;
