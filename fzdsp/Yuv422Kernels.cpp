@@ -43,7 +43,7 @@ const Yuv422Kernels& Choose() {
     const std::string_view wanted = setting != nullptr ? setting : "";
     if (wanted == "0")
         return kPortable;
-    if (wanted != "sse2" && ProcessorRunsAvx2())
+    if (wanted != "sse2")
         if (const Yuv422Kernels* avx2 = Avx2Yuv422Kernels())
             return *avx2;
     if (const Yuv422Kernels* sse2 = Sse2Yuv422Kernels())
@@ -55,6 +55,15 @@ const Yuv422Kernels& Choose() {
 
 const Yuv422Kernels& PortableYuv422Kernels() {
     return kPortable;
+}
+
+// SSE2 belongs to every x86-64 processor.
+const Yuv422Kernels* Sse2Yuv422Kernels() {
+    return detail::BuiltSse2Yuv422Kernels();
+}
+
+const Yuv422Kernels* Avx2Yuv422Kernels() {
+    return ProcessorRunsAvx2() ? detail::BuiltAvx2Yuv422Kernels() : nullptr;
 }
 
 const Yuv422Kernels& SelectedYuv422Kernels() {

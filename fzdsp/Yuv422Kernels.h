@@ -27,8 +27,7 @@ struct Yuv422Kernels {
 
 const Yuv422Kernels& PortableYuv422Kernels();
 
-// The vector kernels when this build has them, else nullptr. Whether the processor runs them
-// is the caller's question (SelectedYuv422Kernels asks it).
+// The vector kernels when this build has them and this processor runs them, else nullptr.
 const Yuv422Kernels* Sse2Yuv422Kernels();
 const Yuv422Kernels* Avx2Yuv422Kernels();
 
@@ -36,5 +35,12 @@ const Yuv422Kernels* Avx2Yuv422Kernels();
 // environment variable FRAMZEL_SIMD=0 forces the portable kernels, FRAMZEL_SIMD=sse2 keeps to
 // SSE2.
 const Yuv422Kernels& SelectedYuv422Kernels();
+
+namespace detail {
+// Defined by the kernel files, nullptr when the build has no such kernels; they do not ask the
+// processor. Use the functions above.
+const Yuv422Kernels* BuiltSse2Yuv422Kernels();
+const Yuv422Kernels* BuiltAvx2Yuv422Kernels();
+} // namespace detail
 
 } // namespace fz

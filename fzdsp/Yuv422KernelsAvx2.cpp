@@ -223,7 +223,7 @@ const Yuv422Kernels kAvx2 = {"avx2", ConvertToYuv422Avx2, TransformBlockAvx2};
 
 } // namespace
 
-const Yuv422Kernels* Avx2Yuv422Kernels() {
+const Yuv422Kernels* detail::BuiltAvx2Yuv422Kernels() {
     return &kAvx2;
 }
 
@@ -232,7 +232,7 @@ const Yuv422Kernels* Avx2Yuv422Kernels() {
 #else
 
 namespace fz {
-const Yuv422Kernels* Avx2Yuv422Kernels() {
+const Yuv422Kernels* detail::BuiltAvx2Yuv422Kernels() {
     return nullptr;
 }
 } // namespace fz

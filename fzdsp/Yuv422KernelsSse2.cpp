@@ -228,7 +228,7 @@ const Yuv422Kernels kSse2 = {"sse2", ConvertToYuv422Sse2, TransformBlockSse2};
 
 } // namespace
 
-const Yuv422Kernels* Sse2Yuv422Kernels() {
+const Yuv422Kernels* detail::BuiltSse2Yuv422Kernels() {
     return &kSse2;
 }
 
@@ -237,7 +237,7 @@ const Yuv422Kernels* Sse2Yuv422Kernels() {
 #else
 
 namespace fz {
-const Yuv422Kernels* Sse2Yuv422Kernels() {
+const Yuv422Kernels* detail::BuiltSse2Yuv422Kernels() {
     return nullptr;
 }
 } // namespace fz
