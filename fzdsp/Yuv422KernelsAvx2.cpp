@@ -36,14 +36,8 @@ FZ_AVX2_LANEWISE(|, _mm256_or_si256)
 [[gnu::always_inline]] inline Lanes8 operator*(Lanes8 a, std::int32_t k) {
     return {_mm256_slli_epi32(a.v, __builtin_ctz(static_cast<unsigned>(k)))};
 }
-[[gnu::always_inline]] inline Lanes8 operator+(Lanes8 a, std::int32_t k) {
-    return {_mm256_add_epi32(a.v, _mm256_set1_epi32(k))};
-}
 [[gnu::always_inline]] inline Lanes8 operator&(Lanes8 a, std::int32_t k) {
     return {_mm256_and_si256(a.v, _mm256_set1_epi32(k))};
-}
-[[gnu::always_inline]] inline Lanes8 operator-(Lanes8 a) {
-    return {_mm256_sub_epi32(_mm256_setzero_si256(), a.v)};
 }
 [[gnu::always_inline]] inline Lanes8 EqualMask(Lanes8 a, std::int32_t k) {
     return {_mm256_cmpeq_epi32(a.v, _mm256_set1_epi32(k))};

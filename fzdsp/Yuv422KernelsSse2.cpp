@@ -36,17 +36,9 @@ FZ_SSE2_LANEWISE(|, _mm_or_si128)
     const int n = __builtin_ctz(static_cast<unsigned>(k));
     return {_mm_slli_epi32(a.lo, n), _mm_slli_epi32(a.hi, n)};
 }
-[[gnu::always_inline]] inline Lanes8 operator+(Lanes8 a, std::int32_t k) {
-    const __m128i kk = _mm_set1_epi32(k);
-    return {_mm_add_epi32(a.lo, kk), _mm_add_epi32(a.hi, kk)};
-}
 [[gnu::always_inline]] inline Lanes8 operator&(Lanes8 a, std::int32_t k) {
     const __m128i kk = _mm_set1_epi32(k);
     return {_mm_and_si128(a.lo, kk), _mm_and_si128(a.hi, kk)};
-}
-[[gnu::always_inline]] inline Lanes8 operator-(Lanes8 a) {
-    const __m128i zero = _mm_setzero_si128();
-    return {_mm_sub_epi32(zero, a.lo), _mm_sub_epi32(zero, a.hi)};
 }
 [[gnu::always_inline]] inline Lanes8 EqualMask(Lanes8 a, std::int32_t k) {
     const __m128i kk = _mm_set1_epi32(k);
