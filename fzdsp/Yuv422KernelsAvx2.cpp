@@ -123,73 +123,65 @@ std::uint64_t TransformBlockAvx2(const std::uint8_t* samples, std::size_t stride
     return ~zeros;
 }
 
-// Eight pixels from 24 bytes: 12 from each of two 16-byte loads, one per 128-bit half.
-[[gnu::always_inline]] inline __m256i LoadEightPixels(const std::uint8_t* in) {
-    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
-    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 12));
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
-}
+// The colour conversion works on sixteen pixels in 16-bit lanes, pixels 0..7 in the low
+// 128-bit half and 8..15 in the high one. 16 bits hold every sum: the Cb and Cr numerators lie
+// within +-32640, and Y's within 0..65280 read as unsigned, so the products and sums may wrap
+// on the way and still end exact.
 
-// Integer division by 256 truncating towards zero: negative numerators get 255 added first.
-[[gnu::always_inline]] inline __m256i DivideBy256(__m256i x) {
-    const __m256i roundUp = _mm256_and_si256(_mm256_srai_epi32(x, 31), _mm256_set1_epi32(255));
-    return _mm256_srai_epi32(_mm256_add_epi32(x, roundUp), 8);
-}
-
-[[gnu::always_inline]] inline __m256i Pair(int low, int high) {
-    return _mm256_set1_epi32(static_cast<std::int32_t>((static_cast<std::uint32_t>(high) << 16) |
-                                                       (static_cast<std::uint32_t>(low) & 0xFFFF)));
-}
-
-struct EightPixels {
-    __m256i y;  // 0..255
-    __m256i cb; // Cb' per pixel, 0..255
-    __m256i cr;
+// The byte shuffles that gather one channel of eight pixels (24 bytes) into 16-bit lanes, from
+// two registers whose halves hold bytes 0..15 and bytes 8..23 of the eight pixels.
+struct ChannelShuffle {
+    alignas(32) std::int8_t fromFirst[32];
+    alignas(32) std::int8_t fromSecond[32];
 };
+constexpr ChannelShuffle MakeChannelShuffle(int channel) {
+    ChannelShuffle shuffle{};
+    for (int half = 0; half < 2; ++half)
+        for (int pixel = 0; pixel < 8; ++pixel) {
+            const int at = 16 * half + 2 * pixel;
+            const int offset = 3 * pixel + channel;
+            shuffle.fromFirst[at] = static_cast<std::int8_t>(offset < 16 ? offset : -128);
+            shuffle.fromSecond[at] = static_cast<std::int8_t>(offset >= 16 ? offset - 8 : -128);
+            shuffle.fromFirst[at + 1] = -128; // zero high byte
+            shuffle.fromSecond[at + 1] = -128;
+        }
+    return shuffle;
+}
+constexpr ChannelShuffle kBlueShuffle = MakeChannelShuffle(0);
+constexpr ChannelShuffle kGreenShuffle = MakeChannelShuffle(1);
+constexpr ChannelShuffle kRedShuffle = MakeChannelShuffle(2);
 
-// Each pixel's lane holds B and R as 16-bit halves, another G and 0, so that pmaddwd forms
-// the sums with two coefficients per half.
-[[gnu::always_inline]] inline EightPixels ConvertEight(const std::uint8_t* in) {
-    const __m256i p = LoadEightPixels(in);
-    const __m256i brShuffle =
-        _mm256_setr_epi8(0, -1, 2, -1, 3, -1, 5, -1, 6, -1, 8, -1, 9, -1, 11, -1, 0, -1, 2, -1, 3,
-                         -1, 5, -1, 6, -1, 8, -1, 9, -1, 11, -1);
-    const __m256i gShuffle =
-        _mm256_setr_epi8(1, -1, -1, -1, 4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1, 1, -1, -1, -1,
-                         4, -1, -1, -1, 7, -1, -1, -1, 10, -1, -1, -1);
-    const __m256i br = _mm256_shuffle_epi8(p, brShuffle);
-    const __m256i g = _mm256_shuffle_epi8(p, gShuffle);
-    const __m256i y =
-        _mm256_add_epi32(_mm256_madd_epi16(br, Pair(29, 77)), _mm256_madd_epi16(g, Pair(150, 0)));
-    const __m256i cb =
-        _mm256_add_epi32(_mm256_madd_epi16(br, Pair(128, -43)), _mm256_madd_epi16(g, Pair(-85, 0)));
-    const __m256i cr = _mm256_add_epi32(_mm256_madd_epi16(br, Pair(-21, 128)),
-                                        _mm256_madd_epi16(g, Pair(-107, 0)));
-    const __m256i offset = _mm256_set1_epi32(128);
-    return {_mm256_srli_epi32(y, 8), _mm256_add_epi32(DivideBy256(cb), offset),
-            _mm256_add_epi32(DivideBy256(cr), offset)};
+[[gnu::always_inline]] inline __m256i Channel(__m256i first, __m256i second,
+                                              const ChannelShuffle& shuffle) {
+    const __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(shuffle.fromFirst));
+    const __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(shuffle.fromSecond));
+    return _mm256_or_si256(_mm256_shuffle_epi8(first, a), _mm256_shuffle_epi8(second, b));
 }
 
-// Sixteen 32-bit lanes of two registers as sixteen 16-bit values in pixel order.
-[[gnu::always_inline]] inline __m256i PackInOrder(__m256i first, __m256i second) {
-    return _mm256_permute4x64_epi64(_mm256_packs_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
+[[gnu::always_inline]] inline __m256i Load2x128(const std::uint8_t* low, const std::uint8_t* high) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
 }
 
-// Eight chroma values from the Cb' (or Cr') of sixteen pixels: the pairs' sums halved.
-[[gnu::always_inline]] inline void StorePairMeans(__m256i first, __m256i second,
-                                                  std::uint8_t* out) {
-    const __m256i sums = _mm256_madd_epi16(PackInOrder(first, second), _mm256_set1_epi16(1));
-    const __m256i means = _mm256_srai_epi32(sums, 1);
-    const __m128i words =
-        _mm_packs_epi32(_mm256_castsi256_si128(means), _mm256_extracti128_si256(means, 1));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
+// trunc(n / 256) of 16-bit lanes: negative numerators get 255 added first.
+[[gnu::always_inline]] inline __m256i DivideBy256(__m256i n) {
+    const __m256i roundUp = _mm256_srli_epi16(_mm256_srai_epi16(n, 15), 8);
+    return _mm256_srai_epi16(_mm256_add_epi16(n, roundUp), 8);
+}
+
+// The pairs' (Cb' + Cb'') / 2 in 32-bit lanes, from the truncated quotients t of sixteen
+// pixels: Cb' = t + 128, so the pair gives (t' + t'') >> 1 plus 128.
+[[gnu::always_inline]] inline __m256i PairMeans(__m256i quotients) {
+    const __m256i sums = _mm256_madd_epi16(quotients, _mm256_set1_epi16(1));
+    return _mm256_add_epi32(_mm256_srai_epi32(sums, 1), _mm256_set1_epi32(128));
 }
 
 void ConvertToYuv422Avx2(const std::uint8_t* pixels, int width, int height, std::uint8_t* luma,
                          std::uint8_t* cb, std::uint8_t* cr) {
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-    const std::uint8_t* end = pixels + rowBytes * static_cast<std::size_t>(height);
     const std::size_t chromaWidth = static_cast<std::size_t>(width) / 2;
+    const auto k = [](int value) { return _mm256_set1_epi16(static_cast<std::int16_t>(value)); };
     for (int i = 0; i < height; ++i) {
         const std::uint8_t* in = pixels + static_cast<std::size_t>(i) * rowBytes;
         const std::size_t planeRow = static_cast<std::size_t>(height - 1 - i);
@@ -197,16 +189,38 @@ void ConvertToYuv422Avx2(const std::uint8_t* pixels, int width, int height, std:
         std::uint8_t* u = cb + planeRow * chromaWidth;
         std::uint8_t* v = cr + planeRow * chromaWidth;
         int x = 0;
-        // Sixteen pixels per step; the last load reaches 4 bytes past the sixteenth pixel.
-        for (; x + 16 <= width && in + 52 <= end; x += 16, in += 48) {
-            const EightPixels first = ConvertEight(in);
-            const EightPixels second = ConvertEight(in + 24);
-            const __m256i words = PackInOrder(first.y, second.y);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x),
-                             _mm_packus_epi16(_mm256_castsi256_si128(words),
-                                              _mm256_extracti128_si256(words, 1)));
-            StorePairMeans(first.cb, second.cb, u + x / 2);
-            StorePairMeans(first.cr, second.cr, v + x / 2);
+        // Sixteen pixels (48 bytes) per step, reading those bytes only.
+        for (; x + 16 <= width; x += 16, in += 48) {
+            const __m256i first = Load2x128(in, in + 24);
+            const __m256i second = Load2x128(in + 8, in + 32);
+            const __m256i b = Channel(first, second, kBlueShuffle);
+            const __m256i g = Channel(first, second, kGreenShuffle);
+            const __m256i r = Channel(first, second, kRedShuffle);
+
+            const __m256i ySum = _mm256_add_epi16(
+                _mm256_add_epi16(_mm256_mullo_epi16(r, k(77)), _mm256_mullo_epi16(g, k(150))),
+                _mm256_mullo_epi16(b, k(29)));
+            const __m256i yWords = _mm256_srli_epi16(ySum, 8);
+            const __m256i yBytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(yWords, yWords),
+                                                            _MM_SHUFFLE(3, 1, 2, 0));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x), _mm256_castsi256_si128(yBytes));
+
+            const __m256i cbSum = _mm256_sub_epi16(
+                _mm256_sub_epi16(_mm256_slli_epi16(b, 7), _mm256_mullo_epi16(r, k(43))),
+                _mm256_mullo_epi16(g, k(85)));
+            const __m256i crSum = _mm256_sub_epi16(
+                _mm256_sub_epi16(_mm256_slli_epi16(r, 7), _mm256_mullo_epi16(g, k(107))),
+                _mm256_mullo_epi16(b, k(21)));
+            const __m256i cbMeans = PairMeans(DivideBy256(cbSum));
+            const __m256i crMeans = PairMeans(DivideBy256(crSum));
+            // Per half: Cb of four pairs, Cr of four pairs; as bytes, then the four 32-bit
+            // groups Cb 0..3, Cb 4..7, Cr 0..3, Cr 4..7 in a row.
+            const __m256i words = _mm256_packs_epi32(cbMeans, crMeans);
+            const __m256i bytes = _mm256_permutevar8x32_epi32(
+                _mm256_packus_epi16(words, words), _mm256_setr_epi32(0, 4, 1, 5, 0, 0, 0, 0));
+            const __m128i chroma = _mm256_castsi256_si128(bytes);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(u + x / 2), chroma);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(v + x / 2), _mm_srli_si128(chroma, 8));
         }
         if (x < width)
             ConvertToYuv422(in, width - x, 1, y + x, u + x / 2, v + x / 2);
