@@ -137,10 +137,9 @@ int MpaDecodeFrame(MpaDecodeJob& job) {
             granules = std::clamp(granules, 0, header.version == 1 ? 2 : 1);
             for (int g = 0; g < granules; ++g) {
                 std::int16_t* out = job.pcm + g * 576 * channels;
-                for (int slot = 0; slot < 18; ++slot)
-                    for (int ch = 0; ch < channels; ++ch)
-                        mpa::Synthesize(state.synthesis, ch, state.layer3Output[ch][g][slot],
-                                        out + slot * 32 * channels + ch, channels);
+                for (int ch = 0; ch < channels; ++ch)
+                    mpa::SynthesizeSlots(state.synthesis, ch, state.layer3Output[ch][g], 18,
+                                         out + ch, channels);
             }
         }
         break;

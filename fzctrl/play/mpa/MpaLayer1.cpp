@@ -55,10 +55,8 @@ void DecodeLayer1(MpaDecoderState& state, const MpaFrameHeader& header, const st
         }
     }
 
-    for (int slot = 0; slot < 12; ++slot)
-        for (int ch = 0; ch < channels; ++ch)
-            Synthesize(state.synthesis, ch, state.subbandSamples[ch][slot],
-                       pcm + slot * 32 * channels + ch, channels);
+    for (int ch = 0; ch < channels; ++ch)
+        SynthesizeSlots(state.synthesis, ch, state.subbandSamples[ch], 12, pcm + ch, channels);
 }
 
 } // namespace fz::mpa

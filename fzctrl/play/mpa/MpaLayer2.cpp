@@ -94,10 +94,8 @@ void DecodeLayer2(MpaDecoderState& state, const MpaFrameHeader& header, const st
                     out[ch][granule * 3 + i][sb] = 0.0f;
     }
 
-    for (int slot = 0; slot < 36; ++slot)
-        for (int ch = 0; ch < channels; ++ch)
-            Synthesize(state.synthesis, ch, state.subbandSamples[ch][slot],
-                       pcm + slot * 32 * channels + ch, channels);
+    for (int ch = 0; ch < channels; ++ch)
+        SynthesizeSlots(state.synthesis, ch, state.subbandSamples[ch], 36, pcm + ch, channels);
 }
 
 } // namespace fz::mpa
