@@ -27,8 +27,8 @@ int Yuv422BitWriter::PendingBits() const {
 
 void Yuv422BitWriter::Finish() {
     const int pending = PendingBits();
-    if (m_limit - m_cursor < 8)
-        Grow(8);
+    if (static_cast<std::size_t>(m_limit - m_cursor) < kMostBytesPerPut)
+        Grow(kMostBytesPerPut);
     for (; m_bitCount >= 8; m_bitCount -= 8)
         m_cursor = PutByte(m_cursor, static_cast<std::uint8_t>(m_accumulator >> (m_bitCount - 8)));
     m_output.resize(static_cast<std::size_t>(m_cursor - m_output.data()));

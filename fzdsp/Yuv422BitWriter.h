@@ -26,8 +26,13 @@ public:
     // Appends the low `count` bits of `bits` (count 0..32).
     void PutBits(std::uint32_t bits, int count) {
         Run run(*this);
+        run.Reserve(kMostBytesPerPut);
         run.PutBits(bits, count);
     }
+
+    // One put of at most 32 bits completes at most one group of four bytes, each with a
+    // stuffed zero at most.
+    static constexpr std::size_t kMostBytesPerPut = 8;
 
     // The writer's state copied into a short-lived object, so that a stretch of calls in one
     // function keeps it in registers; it goes back to the writer when the Run ends. No other
@@ -48,7 +53,18 @@ public:
         Run(const Run&) = delete;
         Run& operator=(const Run&) = delete;
 
-        // Appends the low `count` bits of `bits` (count 0..32).
+        // Makes room for `bytes` bytes of output (kMostBytesPerPut per put) ahead of the puts.
+        // May throw std::bad_alloc.
+        void Reserve(std::size_t bytes) {
+            if (static_cast<std::size_t>(m_limit - m_cursor) < bytes) {
+                m_writer.m_cursor = m_cursor;
+                m_writer.Grow(bytes);
+                m_cursor = m_writer.m_cursor;
+                m_limit = m_writer.m_limit;
+            }
+        }
+
+        // Appends the low `count` bits of `bits` (count 0..32), in room reserved before.
         void PutBits(std::uint32_t bits, int count) {
             PutCode(bits & static_cast<std::uint32_t>((std::uint64_t{1} << count) - 1), count);
         }
@@ -64,12 +80,6 @@ public:
         void EmitWord() {
             m_bitCount -= 32;
             const auto word = static_cast<std::uint32_t>(m_accumulator >> m_bitCount);
-            if (m_limit - m_cursor < 8) {
-                m_writer.m_cursor = m_cursor;
-                m_writer.Grow(8);
-                m_cursor = m_writer.m_cursor;
-                m_limit = m_writer.m_limit;
-            }
             // A byte of the word is 0xFF exactly when that byte of v = ~word is zero, and
             // (v - 0x01..01) & ~v & 0x80..80 is non-zero exactly when v has a zero byte: below
             // the lowest zero byte nothing borrows, so no byte there sets the bit, and the

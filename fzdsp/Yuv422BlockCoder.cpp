@@ -40,6 +40,12 @@ int CategoryOf(int value) {
     return std::bit_width(static_cast<unsigned>((value ^ sign) - sign));
 }
 
+// The same for a value known not to be zero: the index of its highest set bit plus 1.
+int NonZeroCategoryOf(int value) {
+    const int sign = value >> 31;
+    return 32 - __builtin_clz(static_cast<unsigned>((value ^ sign) - sign));
+}
+
 // The Huffman code of length n followed by the additional bits of a value of that category
 // c, as one (n + c)-bit code: code * 2^c + value for value > 0, and for value < 0
 // code * 2^c + (value - 1 + 2^c) = (code + 1) * 2^c + value - 1. With sign = 0 or -1 both are
@@ -49,6 +55,12 @@ std::uint32_t CodeWithBits(std::uint32_t code, int category, int value) {
     return ((code - static_cast<std::uint32_t>(sign)) << category) +
            static_cast<std::uint32_t>(value + sign);
 }
+
+// The most bytes one block can give: a DC code and its bits (at most 11 + 11), 63 AC codes
+// with their bits (at most 16 + 10 each), three ZRLs (11 bits at most) and an EOB (4 bits at
+// most) are 1697 bits, 213 bytes; stuffing at most doubles that, and the pending group of the
+// accumulator adds 4.
+constexpr std::size_t kMostBytesPerBlock = 2 * 213 + 4;
 
 // An AC value of a category above 10 has no code in the Annex K tables: every run/size entry
 // with such a size is empty, so an empty entry alone marks it.
@@ -70,6 +82,10 @@ void Yuv422BlockCoder::Code(const std::int16_t* coefficients, std::uint64_t natu
         nonZero &= ~(std::uint64_t{1} << 63);
 
     Yuv422BitWriter::Run bits(m_bits);
+    bits.Reserve(kMostBytesPerBlock);
+    // Values without a code are counted and reported after the block, so that the loop makes
+    // no calls; nothing else reaches the diagnostics in between.
+    int uncoded = 0;
 
     // F.1.2.1.3: the category's code, then its additional bits.
     const int dcValue = coefficients[0];
@@ -78,7 +94,7 @@ void Yuv422BlockCoder::Code(const std::int16_t* coefficients, std::uint64_t natu
     const int dcCategory = CategoryOf(difference);
     const annexk::HuffmanCode& dcCode = (*component.dc)[static_cast<std::size_t>(dcCategory)];
     if (dcCode.length == 0) {
-        DebugPrint("Error found in Huffman encoding !\n");
+        ++uncoded;
     } else {
         bits.PutCode(CodeWithBits(dcCode.bits, dcCategory, difference), dcCode.length + dcCategory);
     }
@@ -98,16 +114,18 @@ void Yuv422BlockCoder::Code(const std::int16_t* coefficients, std::uint64_t natu
             bits.PutCode(zrl.bits, zrl.length);
         const int value =
             coefficients[annexk::kZigzagToNatural[static_cast<std::size_t>(position)]];
-        const int category = CategoryOf(value);
+        const int category = NonZeroCategoryOf(value);
         const annexk::HuffmanCode& code = ac[static_cast<std::size_t>(run << 4 | category)];
         if (code.length == 0) {
-            DebugPrint("Error found in Huffman encoding !\n");
+            ++uncoded;
         } else {
             bits.PutCode(CodeWithBits(code.bits, category, value), code.length + category);
         }
     }
     if (position != 63)
         bits.PutCode(ac[0x00].bits, ac[0x00].length);
+    for (; uncoded > 0; --uncoded)
+        DebugPrint("Error found in Huffman encoding !\n");
 }
 
 } // namespace fz

@@ -121,8 +121,11 @@ template <DForm Form, class V>
 
 // The eight-point transform of x[0..7] with input factor k: the even half from the sums,
 // the odd half from the differences (a factorisation of the T.81 A.3.3 DCT matrix). The
-// vector kernels take MulD in its masked form.
-template <DForm Form = DForm::kAsDefined, class V>
+// vector kernels take MulD in its masked form, and in the vertical pass the sums before each
+// output's final J(., 2) (see FinalScaleOfSum).
+enum class Outputs { kJammed, kSums };
+
+template <DForm Form = DForm::kAsDefined, Outputs Out = Outputs::kJammed, class V>
 [[gnu::always_inline]] inline void Transform8(const V (&x)[8], V (&out)[8], std::int32_t k) {
     V s[4];
     V d[4];
@@ -130,14 +133,20 @@ template <DForm Form = DForm::kAsDefined, class V>
         s[i] = Half((x[i] + x[7 - i]) * k);
         d[i] = Half((x[i] - x[7 - i]) * k);
     }
-    out[0] = Jam<2>(Quarter(s[0]) + Quarter(s[1]) + Quarter(s[2]) + Quarter(s[3]));
-    out[2] = Jam<2>(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3]));
-    out[4] = Jam<2>(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2]));
-    out[6] = Jam<2>(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3]));
-    out[1] = Jam<2>(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulDAs<Form>(d[3]));
-    out[3] = Jam<2>(MulB(d[0]) - MulDAs<Form>(d[1]) - Half(d[2]) - MulC(d[3]));
-    out[5] = Jam<2>(MulC(d[0]) - Half(d[1]) + MulDAs<Form>(d[2]) + MulB(d[3]));
-    out[7] = Jam<2>(MulDAs<Form>(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3]));
+    const auto output = [](V sum) {
+        if constexpr (Out == Outputs::kSums)
+            return sum;
+        else
+            return Jam<2>(sum);
+    };
+    out[0] = output(Quarter(s[0]) + Quarter(s[1]) + Quarter(s[2]) + Quarter(s[3]));
+    out[2] = output(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3]));
+    out[4] = output(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2]));
+    out[6] = output(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3]));
+    out[1] = output(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulDAs<Form>(d[3]));
+    out[3] = output(MulB(d[0]) - MulDAs<Form>(d[1]) - Half(d[2]) - MulC(d[3]));
+    out[5] = output(MulC(d[0]) - Half(d[1]) + MulDAs<Form>(d[2]) + MulB(d[3]));
+    out[7] = output(MulDAs<Form>(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3]));
 }
 
 // The horizontal pass (k = 16384) once more, for the vector kernels, with the operations that
@@ -194,6 +203,13 @@ template <class V>
 template <class V>
 [[gnu::always_inline]] inline V FinalScale(V x) {
     return Jam<1>(x >> 2);
+}
+
+// The same from the sum S of which X = J(S, 2): J(S, 2) differs from S >> 2 in bit 0 only,
+// which the next >> 2 drops, so X >> 2 = S >> 4 and the coefficient is J(S >> 4, 1) = J(S, 5).
+template <class V>
+[[gnu::always_inline]] inline V FinalScaleOfSum(V sum) {
+    return Jam<5>(sum);
 }
 
 } // namespace fz::dct

@@ -114,12 +114,12 @@ std::uint64_t TransformBlockSse2(const std::uint8_t* samples, std::size_t stride
     // Vertical pass: input index = row, lane = horizontal frequency u.
     Transpose8(horizontal, x);
     Lanes8 vertical[8];
-    dct::Transform8<dct::DForm::kMasked>(x, vertical, 1);
+    dct::Transform8<dct::DForm::kMasked, dct::Outputs::kSums>(x, vertical, 1);
 
     const __m128i shift = _mm_cvtsi32_si128(18 + shiftCode);
     __m128i rowWords[8];
     for (std::size_t v = 0; v < 8; ++v) {
-        const Lanes8 c = dct::FinalScale(vertical[v]);
+        const Lanes8 c = dct::FinalScaleOfSum(vertical[v]);
         const __m128i lo = Quantise4(c.lo, multipliers + v * 8, shift);
         const __m128i hi = Quantise4(c.hi, multipliers + v * 8 + 4, shift);
         rowWords[v] = _mm_packs_epi32(lo, hi);

@@ -85,6 +85,12 @@ TEST(Yuv422DctIdentityTest, MaskedMulDEqualsMulD) {
         ASSERT_EQ(dct::MulDMasked(a), MultiplyD(a)) << a;
 }
 
+// The vertical pass's sums stay within +-2^22.
+TEST(Yuv422DctIdentityTest, FinalScaleOfTheSumEqualsFinalScaleOfTheOutput) {
+    for (std::int32_t sum = -(1 << 23); sum <= (1 << 23); ++sum)
+        ASSERT_EQ(dct::FinalScaleOfSum(sum), dct::FinalScale(dct::Jam<2>(sum))) << sum;
+}
+
 TEST(Yuv422DctIdentityTest, PictureMultipliersEqualTheTablesOfEveryScale) {
     const Yuv422QuantiserTables tables(std::pmr::get_default_resource());
     for (int scale = 0; scale <= kMaxScale; ++scale)
