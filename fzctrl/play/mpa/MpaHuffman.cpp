@@ -130,8 +130,71 @@ int HuffmanDecodeQuad(Layer3BitReader& bits, int count1TableSelect) {
     return static_cast<int>(entry >> 8);
 }
 
+namespace {
+
+// The 64 bits from bit `pos` of `data` on, most significant first. The caller makes sure that
+// bytes data[pos / 8] .. data[pos / 8 + 7] are inside the reader's data.
+std::uint64_t Window64(const std::uint8_t* data, int pos) {
+    const std::uint8_t* p = data + (pos >> 3);
+    std::uint64_t word = 0;
+    for (int i = 0; i < 8; ++i) {
+        word = (word << 8) | p[i];
+    }
+    return word << (pos & 7);
+}
+
+// The next `count` (1..32) bits of `window` from bit `used` on.
+inline std::uint32_t Take(std::uint64_t window, int used, int count) {
+    return static_cast<std::uint32_t>((window << used) >> (64 - count));
+}
+
+// One big_values pair with its linbits and signs from a 64-bit window that holds at least 57
+// valid bits (the longest pair uses 19 + 2 × 13 + 2 = 47). Returns the bits used.
+inline int DecodePairFromWindow(std::uint64_t window, std::uint32_t root, int linbits,
+                                const std::uint32_t* pool, int& xOut, int& yOut) {
+    int used = 0;
+    std::uint32_t entry = root;
+    while (entry & HuffmanDecodeTables::kLink) {
+        const int width = static_cast<int>(entry & 0xFF);
+        const std::uint32_t offset = (entry & ~HuffmanDecodeTables::kLink) >> 8;
+        entry = pool[offset + Take(window, used, width)];
+        if (entry & HuffmanDecodeTables::kLink) {
+            used += width;
+        }
+    }
+    used += static_cast<int>(entry & 0xFF);
+    int x = static_cast<int>(entry >> 12);
+    int y = static_cast<int>((entry >> 8) & 15);
+    if (linbits != 0 && x == 15) {
+        x += static_cast<int>(Take(window, used, linbits));
+        used += linbits;
+    }
+    if (x != 0) {
+        x = Take(window, used, 1) != 0 ? -x : x;
+        ++used;
+    }
+    if (linbits != 0 && y == 15) {
+        y += static_cast<int>(Take(window, used, linbits));
+        used += linbits;
+    }
+    if (y != 0) {
+        y = Take(window, used, 1) != 0 ? -y : y;
+        ++used;
+    }
+    xOut = x;
+    yOut = y;
+    return used;
+}
+
+} // namespace
+
+// Away from the end of the data each pair is decoded from one 64-bit window; the last 64 bits
+// go through the bit reader, which supplies zeros past the end. Both give the same values.
 int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
                          int (&values)[576]) {
+    const std::uint32_t* pool = Layer3Tables().huffman.pool.data();
+    const std::uint8_t* data = bits.Data();
+    const int fastEnd = bits.EndBit() - 64;
     const int bigLines = 2 * std::min(granule.bigValues, 288);
     const int regionEnds[3] = {granule.region1Start, granule.region2Start, bigLines};
     int line = 0;
@@ -149,21 +212,30 @@ int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule
             continue;
         }
         const int linbits = select.linbits;
+        const std::uint32_t root =
+            Layer3Tables().huffman.root[static_cast<std::size_t>(select.codeTable)];
         for (; line < end; line += 2) {
-            int pair = HuffmanDecodePair(bits, select.codeTable);
-            int x = pair >> 4;
-            int y = pair & 15;
-            if (linbits != 0 && x == 15) {
-                x += static_cast<int>(bits.Read(linbits));
-            }
-            if (x != 0 && bits.Read(1) != 0) {
-                x = -x;
-            }
-            if (linbits != 0 && y == 15) {
-                y += static_cast<int>(bits.Read(linbits));
-            }
-            if (y != 0 && bits.Read(1) != 0) {
-                y = -y;
+            int x = 0;
+            int y = 0;
+            const int pos = bits.Position();
+            if (pos <= fastEnd) {
+                bits.Skip(DecodePairFromWindow(Window64(data, pos), root, linbits, pool, x, y));
+            } else {
+                const int pair = HuffmanDecodePair(bits, select.codeTable);
+                x = pair >> 4;
+                y = pair & 15;
+                if (linbits != 0 && x == 15) {
+                    x += static_cast<int>(bits.Read(linbits));
+                }
+                if (x != 0 && bits.Read(1) != 0) {
+                    x = -x;
+                }
+                if (linbits != 0 && y == 15) {
+                    y += static_cast<int>(bits.Read(linbits));
+                }
+                if (y != 0 && bits.Read(1) != 0) {
+                    y = -y;
+                }
             }
             values[line] = x;
             values[line + 1] = y;

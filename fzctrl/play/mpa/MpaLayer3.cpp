@@ -42,11 +42,13 @@ void BuildBandBounds(Layer3BuiltTables& t) {
 
 void BuildTransforms(Layer3BuiltTables& t) {
     const double pi = std::numbers::pi;
-    for (int j = 0; j < 18; ++j) {
-        const int i = j < 9 ? j : j + 9;
-        for (int k = 0; k < 18; ++k) {
-            t.imdctLong[static_cast<std::size_t>(j)][static_cast<std::size_t>(k)] =
-                static_cast<float>(std::cos(pi / 72.0 * (2 * i + 19) * (2 * k + 1)));
+    for (std::size_t k = 0; k < 18; ++k) {
+        t.imdctPre[k] = static_cast<float>(0.5 / std::cos(pi / 72.0 * (2.0 * k + 1)));
+    }
+    for (std::size_t n = 0; n < 9; ++n) {
+        t.imdctLee[n] = static_cast<float>(0.5 / std::cos(pi / 36.0 * (2.0 * n + 1)));
+        for (std::size_t m = 0; m < 4; ++m) {
+            t.imdctCos9[n][m] = static_cast<float>(std::cos(pi / 18.0 * (2.0 * m + 1) * n));
         }
     }
     for (int j = 0; j < 6; ++j) {

@@ -15,6 +15,7 @@ public:
         , m_endBit(endBit) {}
 
     int Position() const { return m_pos; }
+    const std::uint8_t* Data() const { return m_data; }
     int EndBit() const { return m_endBit; }
     bool Overrun() const { return m_pos > m_endBit; }
 

@@ -29,9 +29,11 @@ struct Layer3BuiltTables {
     std::array<float, 8> aliasCs;
     std::array<float, 8> aliasCa;
 
-    // The 36-point IMDCT needs 18 of its outputs (the others follow by symmetry):
-    // imdctLong[j][k] = cos(pi / 72 (2 i + 19) (2 k + 1)) with i = j for j < 9, i = j + 9 else.
-    std::array<std::array<float, 18>, 18> imdctLong;
+    // The fast 36-point IMDCT (MpaImdct.h): imdctPre[k] = 1 / (2 cos((2k + 1) pi / 72)),
+    // imdctLee[n] = 1 / (2 cos((2n + 1) pi / 36)), imdctCos9[k][n] = cos((2n + 1) k pi / 18).
+    std::array<float, 18> imdctPre;
+    std::array<float, 9> imdctLee;
+    std::array<std::array<float, 4>, 9> imdctCos9;
     // The 12-point IMDCT likewise: 6 of 12 outputs, i = j for j < 3, i = j + 3 else.
     std::array<std::array<float, 6>, 6> imdctShort;
     // 11172-3 2.4.3.4.10.3 windows for block types 0, 1 and 3 (36 points) and 2 (12 points,

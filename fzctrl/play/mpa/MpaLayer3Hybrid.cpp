@@ -67,27 +67,17 @@ using Lanes = float __attribute__((vector_size(kLanes * sizeof(float))));
 
 void LongGroup(const float* lines, int sb0, const float* window, float (&overlap)[32][18],
                float (&out)[18][32]) {
-    const auto& c = Layer3Tables().imdctLong;
     // in[k][h] holds line k of subbands sb0 + 4h .. sb0 + 4h + 3.
-    Lanes in[18][2];
+    Lanes in[2][18];
     for (int k = 0; k < 18; ++k) {
         for (int h = 0; h < 2; ++h) {
             const float* line = lines + 18 * (sb0 + kLanes * h) + k;
-            in[k][h] = Lanes{line[0], line[18], line[36], line[54]};
+            in[h][k] = Lanes{line[0], line[18], line[36], line[54]};
         }
     }
-    // The 18 independent outputs; the other 18 follow by the symmetry that Imdct36 describes.
-    Lanes y[18][2];
-    for (int j = 0; j < 18; ++j) {
-        const auto& row = c[static_cast<std::size_t>(j)];
-        Lanes sum0 = {}, sum1 = {};
-        for (int k = 0; k < 18; ++k) {
-            const float factor = row[static_cast<std::size_t>(k)];
-            sum0 += in[k][0] * factor;
-            sum1 += in[k][1] * factor;
-        }
-        y[j][0] = sum0;
-        y[j][1] = sum1;
+    Lanes y[2][18];
+    for (int h = 0; h < 2; ++h) {
+        Imdct36Core(in[h], y[h], Layer3Tables());
     }
     // x[i] = y[i], x[17 - i] = -y[i] (i < 9); x[i] = y[i - 9], x[53 - i] = y[i - 9] (i = 18..26).
     // 2.4.3.4.10.4: odd subbands (odd lanes, as sb0 is even) have every odd time sample negated;
@@ -95,15 +85,15 @@ void LongGroup(const float* lines, int sb0, const float* window, float (&overlap
     const Lanes even = {1.0f, 1.0f, 1.0f, 1.0f};
     const Lanes odd = {1.0f, -1.0f, 1.0f, -1.0f};
     for (int i = 0; i < 18; ++i) {
-        const Lanes* first = i < 9 ? y[i] : y[17 - i];
-        const Lanes* second = i < 9 ? y[i + 9] : y[26 - i];
+        const int firstIndex = i < 9 ? i : 17 - i;
+        const int secondIndex = i < 9 ? i + 9 : 26 - i;
         const Lanes inversion = (i & 1) != 0 ? odd : even;
         const Lanes wFirst = (i < 9 ? window[i] : -window[i]) * inversion;
         for (int h = 0; h < 2; ++h) {
             float(*keep)[18] = overlap + sb0 + kLanes * h;
             const Lanes kept = {keep[0][i], keep[1][i], keep[2][i], keep[3][i]};
-            const Lanes sample = first[h] * wFirst + kept * inversion;
-            const Lanes next = second[h] * window[18 + i];
+            const Lanes sample = y[h][firstIndex] * wFirst + kept * inversion;
+            const Lanes next = y[h][secondIndex] * window[18 + i];
             __builtin_memcpy(out[i] + sb0 + kLanes * h, &sample, sizeof sample);
             for (int l = 0; l < kLanes; ++l) {
                 keep[l][i] = next[l];
