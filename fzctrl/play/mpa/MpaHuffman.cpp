@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 #include <vector>
 
 namespace fz::mpa {
@@ -135,11 +136,11 @@ namespace {
 // The 64 bits from bit `pos` of `data` on, most significant first. The caller makes sure that
 // bytes data[pos / 8] .. data[pos / 8 + 7] are inside the reader's data.
 std::uint64_t Window64(const std::uint8_t* data, int pos) {
-    const std::uint8_t* p = data + (pos >> 3);
-    std::uint64_t word = 0;
-    for (int i = 0; i < 8; ++i) {
-        word = (word << 8) | p[i];
-    }
+    std::uint64_t word;
+    std::memcpy(&word, data + (pos >> 3), sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
     return word << (pos & 7);
 }
 
@@ -169,20 +170,40 @@ inline int DecodePairFromWindow(std::uint64_t window, std::uint32_t root, int li
         x += static_cast<int>(Take(window, used, linbits));
         used += linbits;
     }
-    if (x != 0) {
-        x = Take(window, used, 1) != 0 ? -x : x;
-        ++used;
-    }
+    // A sign bit follows each non-zero value: negate by (v ^ -s) + s, count the bit only if
+    // it was sent.
+    const int xSign = static_cast<int>(Take(window, used, 1)) & (x != 0);
+    used += x != 0;
+    x = (x ^ -xSign) + xSign;
     if (linbits != 0 && y == 15) {
         y += static_cast<int>(Take(window, used, linbits));
         used += linbits;
     }
-    if (y != 0) {
-        y = Take(window, used, 1) != 0 ? -y : y;
-        ++used;
-    }
+    const int ySign = static_cast<int>(Take(window, used, 1)) & (y != 0);
+    used += y != 0;
+    y = (y ^ -ySign) + ySign;
     xOut = x;
     yOut = y;
+    return used;
+}
+
+// One count1 quadruple with its signs from a 64-bit window (at most 6 + 4 bits): table A from
+// its 6-bit lookup, table B as the complement of four bits. Returns the bits used.
+inline int DecodeQuadFromWindow(std::uint64_t window, int count1TableSelect,
+                                const std::uint32_t* count1A, int (&v)[4]) {
+    int used = 4;
+    int quad = static_cast<int>(~Take(window, 0, 4) & 15u);
+    if (count1TableSelect == 0) {
+        const std::uint32_t entry = count1A[Take(window, 0, 6)];
+        used = static_cast<int>(entry & 0xFF);
+        quad = static_cast<int>(entry >> 8);
+    }
+    for (int i = 0; i < 4; ++i) {
+        const int value = (quad >> (3 - i)) & 1;
+        const int sign = static_cast<int>(Take(window, used, 1)) & value;
+        used += value;
+        v[i] = value - 2 * sign;
+    }
     return used;
 }
 
@@ -245,12 +266,20 @@ int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule
         }
     }
 
+    const std::uint32_t* count1A = Layer3Tables().huffman.count1A.data();
     while (line + 4 <= kGranuleLines && bits.Position() < part3EndBit) {
-        int quad = HuffmanDecodeQuad(bits, granule.count1TableSelect);
-        int v[4] = {(quad >> 3) & 1, (quad >> 2) & 1, (quad >> 1) & 1, quad & 1};
-        for (int& value : v) {
-            if (value != 0 && bits.Read(1) != 0) {
-                value = -1;
+        int v[4];
+        const int pos = bits.Position();
+        if (pos <= fastEnd) {
+            bits.Skip(
+                DecodeQuadFromWindow(Window64(data, pos), granule.count1TableSelect, count1A, v));
+        } else {
+            const int quad = HuffmanDecodeQuad(bits, granule.count1TableSelect);
+            for (int i = 0; i < 4; ++i) {
+                v[i] = (quad >> (3 - i)) & 1;
+                if (v[i] != 0 && bits.Read(1) != 0) {
+                    v[i] = -1;
+                }
             }
         }
         if (bits.Position() > part3EndBit) {

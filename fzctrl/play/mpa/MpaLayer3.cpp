@@ -82,6 +82,11 @@ void BuildQuantizer(Layer3BuiltTables& t) {
     for (int i = 0; i < Layer3BuiltTables::kPow43Size; ++i) {
         t.pow43[static_cast<std::size_t>(i)] = static_cast<float>(std::pow(double(i), 4.0 / 3.0));
     }
+    for (int v = -Layer3BuiltTables::kSmallPow43; v <= Layer3BuiltTables::kSmallPow43; ++v) {
+        const float magnitude = t.pow43[static_cast<std::size_t>(v < 0 ? -v : v)];
+        t.pow43Signed[static_cast<std::size_t>(v + Layer3BuiltTables::kSmallPow43)] =
+            v < 0 ? -magnitude : magnitude;
+    }
     for (int i = 0; i < Layer3BuiltTables::kGainSize; ++i) {
         t.gain[static_cast<std::size_t>(i)] =
             static_cast<float>(std::exp2((i + Layer3BuiltTables::kGainMin) / 4.0));

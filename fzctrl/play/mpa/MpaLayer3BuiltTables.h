@@ -18,6 +18,9 @@ struct Layer3BuiltTables {
     // |is|^(4/3) for |is| = 0..8206 (15 plus the largest 13-bit escape), 11172-3 2.4.3.4.7.
     static constexpr int kPow43Size = 8207;
     std::array<float, kPow43Size> pow43;
+    // sign(v) |v|^(4/3) for v = -kSmallPow43 .. kSmallPow43 (at index v + kSmallPow43).
+    static constexpr int kSmallPow43 = 15;
+    std::array<float, 2 * kSmallPow43 + 1> pow43Signed;
 
     // 2^(e / 4) for e = kGainMin .. kGainMin + kGainSize - 1: every gain the side information
     // and scale factors can form.

@@ -15,13 +15,21 @@ float Gain(int quarterSteps) {
     return t.gain[static_cast<std::size_t>(index)];
 }
 
+// Values of magnitude up to kSmallPow43 come from a signed table (the common case, no sign or
+// magnitude handling); the rest from the full table.
 void Scale(const int* values, float* out, int count, float gain) {
-    const auto& pow43 = Layer3Tables().pow43;
+    const Layer3BuiltTables& t = Layer3Tables();
+    const float* small = t.pow43Signed.data() + Layer3BuiltTables::kSmallPow43;
     for (int i = 0; i < count; ++i) {
-        int v = values[i];
-        int magnitude = std::min(v < 0 ? -v : v, Layer3BuiltTables::kPow43Size - 1);
-        float x = pow43[static_cast<std::size_t>(magnitude)] * gain;
-        out[i] = v < 0 ? -x : x;
+        const int v = values[i];
+        if (static_cast<unsigned>(v + Layer3BuiltTables::kSmallPow43) <=
+            2u * Layer3BuiltTables::kSmallPow43) {
+            out[i] = small[v] * gain;
+        } else {
+            const int magnitude = std::min(v < 0 ? -v : v, Layer3BuiltTables::kPow43Size - 1);
+            const float x = t.pow43[static_cast<std::size_t>(magnitude)] * gain;
+            out[i] = v < 0 ? -x : x;
+        }
     }
 }
 
