@@ -144,13 +144,63 @@ std::uint64_t Window64(const std::uint8_t* data, int pos) {
     return word << (pos & 7);
 }
 
+// A 64-bit window over the reader's data that is reloaded only when fewer bits are left in it
+// than the next code may need, so that one code's table lookup waits for a shift, not a load.
+// It only reloads while the 8 bytes it loads lie before the last 64 bits of the data; from there
+// on Ensure fails and the caller reads through the bit reader.
+class BitWindow {
+public:
+    explicit BitWindow(const Layer3BitReader& bits)
+        : m_data(bits.Data())
+        , m_reloadEnd(bits.EndBit() - 64)
+        , m_pos(bits.Position()) {}
+
+    // At least `need` (1..57) bits available in Bits(); false when they would have to be loaded
+    // from the last 64 bits of the data.
+    bool Ensure(int need) {
+        if (m_valid >= need) {
+            return true;
+        }
+        if (m_pos > m_reloadEnd) {
+            return false;
+        }
+        m_window = Window64(m_data, m_pos);
+        m_valid = 64 - (m_pos & 7);
+        return true;
+    }
+    std::uint64_t Bits() const { return m_window; }
+    void Consume(int used) {
+        m_window <<= used;
+        m_valid -= used;
+        m_pos += used;
+    }
+    int Position() const { return m_pos; }
+    // Continues at `pos` (after the caller read through the bit reader).
+    void MoveTo(int pos) {
+        m_pos = pos;
+        m_valid = 0;
+    }
+
+private:
+    const std::uint8_t* m_data;
+    int m_reloadEnd;
+    int m_pos;
+    std::uint64_t m_window = 0;
+    int m_valid = 0;
+};
+
+// The longest big_values code is 19 bits; each value adds its linbits and a sign bit.
+constexpr int kLongestPairCode = 19;
+// A count1 code is at most 6 bits, with up to four sign bits.
+constexpr int kLongestQuad = 10;
+
 // The next `count` (1..32) bits of `window` from bit `used` on.
 inline std::uint32_t Take(std::uint64_t window, int used, int count) {
     return static_cast<std::uint32_t>((window << used) >> (64 - count));
 }
 
-// One big_values pair with its linbits and signs from a 64-bit window that holds at least 57
-// valid bits (the longest pair uses 19 + 2 × 13 + 2 = 47). Returns the bits used.
+// One big_values pair with its linbits and signs from a 64-bit window that holds all the bits it
+// may use (kLongestPairCode + 2 (linbits + 1)). Returns the bits used.
 inline int DecodePairFromWindow(std::uint64_t window, std::uint32_t root, int linbits,
                                 const std::uint32_t* pool, int& xOut, int& yOut) {
     int used = 0;
@@ -187,7 +237,7 @@ inline int DecodePairFromWindow(std::uint64_t window, std::uint32_t root, int li
     return used;
 }
 
-// One count1 quadruple with its signs from a 64-bit window (at most 6 + 4 bits): table A from
+// One count1 quadruple with its signs from a 64-bit window (kLongestQuad bits): table A from
 // its 6-bit lookup, table B as the complement of four bits. Returns the bits used.
 inline int DecodeQuadFromWindow(std::uint64_t window, int count1TableSelect,
                                 const std::uint32_t* count1A, int (&v)[4]) {
@@ -209,13 +259,12 @@ inline int DecodeQuadFromWindow(std::uint64_t window, int count1TableSelect,
 
 } // namespace
 
-// Away from the end of the data each pair is decoded from one 64-bit window; the last 64 bits
-// go through the bit reader, which supplies zeros past the end. Both give the same values.
+// Away from the end of the data codes are decoded from a BitWindow; the last 64 bits go through
+// the bit reader, which supplies zeros past the end. Both give the same values.
 int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
                          int (&values)[576]) {
     const std::uint32_t* pool = Layer3Tables().huffman.pool.data();
-    const std::uint8_t* data = bits.Data();
-    const int fastEnd = bits.EndBit() - 64;
+    BitWindow window(bits);
     const int bigLines = 2 * std::min(granule.bigValues, 288);
     const int regionEnds[3] = {granule.region1Start, granule.region2Start, bigLines};
     int line = 0;
@@ -233,15 +282,16 @@ int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule
             continue;
         }
         const int linbits = select.linbits;
+        const int need = kLongestPairCode + 2 * (linbits + 1);
         const std::uint32_t root =
             Layer3Tables().huffman.root[static_cast<std::size_t>(select.codeTable)];
         for (; line < end; line += 2) {
             int x = 0;
             int y = 0;
-            const int pos = bits.Position();
-            if (pos <= fastEnd) {
-                bits.Skip(DecodePairFromWindow(Window64(data, pos), root, linbits, pool, x, y));
+            if (window.Ensure(need)) {
+                window.Consume(DecodePairFromWindow(window.Bits(), root, linbits, pool, x, y));
             } else {
+                bits.Skip(window.Position() - bits.Position());
                 const int pair = HuffmanDecodePair(bits, select.codeTable);
                 x = pair >> 4;
                 y = pair & 15;
@@ -257,6 +307,7 @@ int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule
                 if (y != 0 && bits.Read(1) != 0) {
                     y = -y;
                 }
+                window.MoveTo(bits.Position());
             }
             values[line] = x;
             values[line + 1] = y;
@@ -267,13 +318,13 @@ int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule
     }
 
     const std::uint32_t* count1A = Layer3Tables().huffman.count1A.data();
-    while (line + 4 <= kGranuleLines && bits.Position() < part3EndBit) {
+    while (line + 4 <= kGranuleLines && window.Position() < part3EndBit) {
         int v[4];
-        const int pos = bits.Position();
-        if (pos <= fastEnd) {
-            bits.Skip(
-                DecodeQuadFromWindow(Window64(data, pos), granule.count1TableSelect, count1A, v));
+        if (window.Ensure(kLongestQuad)) {
+            window.Consume(
+                DecodeQuadFromWindow(window.Bits(), granule.count1TableSelect, count1A, v));
         } else {
+            bits.Skip(window.Position() - bits.Position());
             const int quad = HuffmanDecodeQuad(bits, granule.count1TableSelect);
             for (int i = 0; i < 4; ++i) {
                 v[i] = (quad >> (3 - i)) & 1;
@@ -281,8 +332,9 @@ int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule
                     v[i] = -1;
                 }
             }
+            window.MoveTo(bits.Position());
         }
-        if (bits.Position() > part3EndBit) {
+        if (window.Position() > part3EndBit) {
             break;
         }
         for (int i = 0; i < 4; ++i) {
@@ -293,6 +345,7 @@ int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule
         }
         line += 4;
     }
+    bits.Skip(window.Position() - bits.Position());
     for (; line < kGranuleLines; ++line) {
         values[line] = 0;
     }
