@@ -14,6 +14,10 @@
 
 namespace fz::mpa::synthesis_block {
 
+// Internal linkage: each kernel's file is compiled for its own instruction set and keeps its own
+// copy of these functions.
+namespace {
+
 // Limits and rounds 32 window sums as the portable kernel does (the operand order of max and
 // min makes NaN give the lower limit) and writes them at pcm[0], pcm[stride], ...
 inline void Limit(const float (&sums)[32], std::int16_t* pcm, int stride) {
@@ -90,5 +94,7 @@ void Synthesize(SynthesisState& state, int channel, const float (*subbands)[32],
         }
     }
 }
+
+} // namespace
 
 } // namespace fz::mpa::synthesis_block

@@ -2,6 +2,10 @@
 
 namespace fz::mpa {
 
+// Internal linkage: the x86 kernels instantiate the transform in files compiled for different
+// instruction sets, and each must keep its own copy.
+namespace {
+
 // Factors of the DCT of size n start at SynthesisDctFactorOffset(n) in SynthesisTables::
 // dctFactors: 32 at 0, 16 at 16, 8 at 24, 4 at 28, 2 at 30.
 constexpr int SynthesisDctFactorOffset(int n) {
@@ -37,5 +41,7 @@ inline void SynthesisDct(const T* x, T* out, const float* factors) {
         out[N - 1] = odd[kHalf - 1];
     }
 }
+
+} // namespace
 
 } // namespace fz::mpa
