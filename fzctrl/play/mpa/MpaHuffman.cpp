@@ -146,8 +146,9 @@ std::uint64_t Window64(const std::uint8_t* data, int pos) {
 
 // A 64-bit window over the reader's data that is reloaded only when fewer bits are left in it
 // than the next code may need, so that one code's table lookup waits for a shift, not a load.
-// It only reloads while the 8 bytes it loads lie before the last 64 bits of the data; from there
-// on Ensure fails and the caller reads through the bit reader.
+// It reloads only at positions at least 64 bits before the reader's end, so that every bit it
+// holds lies inside the data; nearer the end Ensure fails and the caller reads through the bit
+// reader.
 class BitWindow {
 public:
     explicit BitWindow(const Layer3BitReader& bits)

@@ -67,7 +67,7 @@ using Lanes = float __attribute__((vector_size(kLanes * sizeof(float))));
 
 void LongGroup(const float* lines, int sb0, const float* window, float (&overlap)[32][18],
                float (&out)[18][32]) {
-    // in[k][h] holds line k of subbands sb0 + 4h .. sb0 + 4h + 3.
+    // in[h][k] holds line k of subbands sb0 + 4h .. sb0 + 4h + 3.
     Lanes in[2][18];
     for (int k = 0; k < 18; ++k) {
         for (int h = 0; h < 2; ++h) {
