@@ -29,7 +29,8 @@ std::int32_t MultiplyD(std::int32_t a); // [0.0995]
 // Transforms one block of 64 level-shifted samples (sample - 128, rows top first, natural order
 // 8 * row + column) in place into 64 coefficients in natural order (8 * v + u), each about 16
 // times the T.81 forward DCT coefficient: a block of 127s gives 16256 at (0, 0) and 0
-// elsewhere.
+// elsewhere. The portable transform and the reference of the vector kernels (Yuv422Kernels.h),
+// which share its arithmetic through Yuv422ForwardDctKernel.h.
 void ForwardDct8x8(std::array<std::int32_t, 64>& block);
 
 } // namespace fz

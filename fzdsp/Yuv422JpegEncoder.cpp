@@ -6,10 +6,7 @@
 #include "fzdsp/Yuv422ScanEncoder.h"
 #include "platform/log/Diagnostics.h"
 
-#include <array>
-#include <bit>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <new>
 #include <vector>
@@ -24,8 +21,9 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The header and the data in one write.
+// The header and the data in one write, past the stream's buffer (one system call).
 bool WriteFile(std::FILE* file, const std::pmr::vector<std::uint8_t>& fileBytes) {
+    std::setvbuf(file, nullptr, _IONBF, 0);
     return std::fwrite(fileBytes.data(), 1, fileBytes.size(), file) == fileBytes.size();
 }
 

@@ -14,6 +14,8 @@ namespace fz {
 // `pixels` is the caller's packed 24-bit BGR picture, rows bottom-up; `path` is a host path
 // (the video filter maps its drive path first); quality 0..100 (limited to that range).
 // Called by one thread at a time: the video filter serialises all its instances' compression.
+// The inner loops run on the kernels of SelectedYuv422Kernels (Yuv422Kernels.h); every set of
+// kernels writes the same file.
 //
 // Returns false, writing nothing, when the picture is wider than 640 or higher than 480, when
 // a size is below 1 or pixels is null, when the working data cannot be allocated (after

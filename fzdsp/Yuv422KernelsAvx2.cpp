@@ -101,7 +101,8 @@ std::uint64_t TransformBlockAvx2(const std::uint8_t* samples, std::size_t stride
     const __m128i shift = _mm_cvtsi32_si128(18 + shiftCode);
     __m256i rowPairs[4];
     for (std::size_t v = 0; v < 8; v += 2) {
-        const __m256i first = Quantise8(dct::FinalScaleOfSum(vertical[v]).v, multipliers + v * 8, shift);
+        const __m256i first =
+            Quantise8(dct::FinalScaleOfSum(vertical[v]).v, multipliers + v * 8, shift);
         const __m256i second =
             Quantise8(dct::FinalScaleOfSum(vertical[v + 1]).v, multipliers + v * 8 + 8, shift);
         // packs works per 128-bit half: quarters 0, 2, 1, 3 put the two rows back in order.
