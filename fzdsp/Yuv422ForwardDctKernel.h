@@ -7,8 +7,10 @@
 // block transform, or SSE2/AVX2 registers. V needs + - | between values, >> n, + k, & k and
 // * k with an integer k, and unary minus; the vector types only ever see powers of two for k
 // and may implement * as a left shift, which gives the same 32-bit result.
-// Private to the encoder's kernels; include it from their .cpp files only.
+// Private to the encoder's kernels; include it from their .cpp files only. Everything here has
+// internal linkage, so that the copy compiled for AVX2 never stands in for another file's.
 namespace fz::dct {
+namespace {
 
 // 1 where any of the lowest Bits bits of x are set, else 0.
 template <int Bits, class V>
@@ -212,4 +214,5 @@ template <class V>
     return Jam<5>(sum);
 }
 
+} // namespace
 } // namespace fz::dct
