@@ -13,42 +13,39 @@
 namespace fz {
 namespace {
 
-// Eight 32-bit lanes in two registers, for the templates of Yuv422ForwardDctKernel.h.
-struct Lanes8 {
-    __m128i lo;
-    __m128i hi;
+// Four 32-bit lanes, for the templates of Yuv422ForwardDctKernel.h. The block's eight lanes
+// are taken as two independent halves, one after the other, so that one half's values fit in
+// the sixteen registers.
+struct Lanes4 {
+    __m128i v;
 };
 
 #define FZ_SSE2_LANEWISE(op, intrinsic)                                                            \
-    [[gnu::always_inline]] inline Lanes8 operator op(Lanes8 a, Lanes8 b) {                         \
-        return {intrinsic(a.lo, b.lo), intrinsic(a.hi, b.hi)};                                     \
+    [[gnu::always_inline]] inline Lanes4 operator op(Lanes4 a, Lanes4 b) {                         \
+        return {intrinsic(a.v, b.v)};                                                              \
     }
 FZ_SSE2_LANEWISE(+, _mm_add_epi32)
 FZ_SSE2_LANEWISE(-, _mm_sub_epi32)
 FZ_SSE2_LANEWISE(|, _mm_or_si128)
 #undef FZ_SSE2_LANEWISE
 
-[[gnu::always_inline]] inline Lanes8 operator>>(Lanes8 a, int n) {
-    return {_mm_srai_epi32(a.lo, n), _mm_srai_epi32(a.hi, n)};
+[[gnu::always_inline]] inline Lanes4 operator>>(Lanes4 a, int n) {
+    return {_mm_srai_epi32(a.v, n)};
 }
 // k is always a power of two here (2, 4, 16384 or 1): a left shift by log2 k.
-[[gnu::always_inline]] inline Lanes8 operator*(Lanes8 a, std::int32_t k) {
-    const int n = __builtin_ctz(static_cast<unsigned>(k));
-    return {_mm_slli_epi32(a.lo, n), _mm_slli_epi32(a.hi, n)};
+[[gnu::always_inline]] inline Lanes4 operator*(Lanes4 a, std::int32_t k) {
+    return {_mm_slli_epi32(a.v, __builtin_ctz(static_cast<unsigned>(k)))};
 }
-[[gnu::always_inline]] inline Lanes8 operator&(Lanes8 a, std::int32_t k) {
-    const __m128i kk = _mm_set1_epi32(k);
-    return {_mm_and_si128(a.lo, kk), _mm_and_si128(a.hi, kk)};
+[[gnu::always_inline]] inline Lanes4 operator&(Lanes4 a, std::int32_t k) {
+    return {_mm_and_si128(a.v, _mm_set1_epi32(k))};
 }
-[[gnu::always_inline]] inline Lanes8 EqualMask(Lanes8 a, std::int32_t k) {
-    const __m128i kk = _mm_set1_epi32(k);
-    return {_mm_cmpeq_epi32(a.lo, kk), _mm_cmpeq_epi32(a.hi, kk)};
+[[gnu::always_inline]] inline Lanes4 EqualMask(Lanes4 a, std::int32_t k) {
+    return {_mm_cmpeq_epi32(a.v, _mm_set1_epi32(k))};
 }
 // a * k for a in -256..255 and k in 0..32767: pmaddwd of the lane's low half (a) by k plus its
 // high half (sign bits) by 0.
-[[gnu::always_inline]] inline Lanes8 MultiplySmall(Lanes8 a, std::int32_t k) {
-    const __m128i kk = _mm_set1_epi32(k);
-    return {_mm_madd_epi16(a.lo, kk), _mm_madd_epi16(a.hi, kk)};
+[[gnu::always_inline]] inline Lanes4 MultiplySmall(Lanes4 a, std::int32_t k) {
+    return {_mm_madd_epi16(a.v, _mm_set1_epi32(k))};
 }
 
 [[gnu::always_inline]] inline void Transpose4(__m128i& a, __m128i& b, __m128i& c, __m128i& d) {
@@ -62,17 +59,21 @@ FZ_SSE2_LANEWISE(|, _mm_or_si128)
     d = _mm_unpackhi_epi64(ab2, cd2);
 }
 
-// in[i] lane j becomes out[j] lane i.
-[[gnu::always_inline]] inline void Transpose8(const Lanes8 (&in)[8], Lanes8 (&out)[8]) {
-    __m128i q[4][4] = {{in[0].lo, in[1].lo, in[2].lo, in[3].lo},
-                       {in[4].lo, in[5].lo, in[6].lo, in[7].lo},
-                       {in[0].hi, in[1].hi, in[2].hi, in[3].hi},
-                       {in[4].hi, in[5].hi, in[6].hi, in[7].hi}};
-    for (auto& quarter : q)
-        Transpose4(quarter[0], quarter[1], quarter[2], quarter[3]);
+// Eight rows of eight lanes, lanes 0..3 in lo and 4..7 in hi: in[i] lane j becomes out[j]
+// lane i, one 4 x 4 quarter at a time.
+[[gnu::always_inline]] inline void Transpose8(const Lanes4 (&inLo)[8], const Lanes4 (&inHi)[8],
+                                              Lanes4 (&outLo)[8], Lanes4 (&outHi)[8]) {
     for (int i = 0; i < 4; ++i) {
-        out[i] = {q[0][i], q[1][i]};
-        out[i + 4] = {q[2][i], q[3][i]};
+        outLo[i] = inLo[i];
+        outLo[i + 4] = inHi[i];
+        outHi[i] = inLo[i + 4];
+        outHi[i + 4] = inHi[i + 4];
+    }
+    for (int quarter = 0; quarter < 8; quarter += 4) {
+        Transpose4(outLo[quarter].v, outLo[quarter + 1].v, outLo[quarter + 2].v,
+                   outLo[quarter + 3].v);
+        Transpose4(outHi[quarter].v, outHi[quarter + 1].v, outHi[quarter + 2].v,
+                   outHi[quarter + 3].v);
     }
 }
 
@@ -98,30 +99,37 @@ std::uint64_t TransformBlockSse2(const std::uint8_t* samples, std::size_t stride
                                  std::int16_t* coefficients) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i bias = _mm_set1_epi16(128);
-    Lanes8 rows[8];
+    Lanes4 rowsLo[8];
+    Lanes4 rowsHi[8];
     for (std::size_t row = 0; row < 8; ++row) {
         const __m128i bytes =
             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(samples + row * stride));
         const __m128i words = _mm_sub_epi16(_mm_unpacklo_epi8(bytes, zero), bias);
-        rows[row] = {_mm_srai_epi32(_mm_unpacklo_epi16(words, words), 16),
-                     _mm_srai_epi32(_mm_unpackhi_epi16(words, words), 16)};
+        rowsLo[row] = {_mm_srai_epi32(_mm_unpacklo_epi16(words, words), 16)};
+        rowsHi[row] = {_mm_srai_epi32(_mm_unpackhi_epi16(words, words), 16)};
     }
-    // Horizontal pass: input index = column, lane = row.
-    Lanes8 x[8];
-    Transpose8(rows, x);
-    Lanes8 horizontal[8];
-    dct::HorizontalTransform8(x, horizontal);
-    // Vertical pass: input index = row, lane = horizontal frequency u.
-    Transpose8(horizontal, x);
-    Lanes8 vertical[8];
-    dct::Transform8<dct::DForm::kMasked, dct::Outputs::kSums>(x, vertical, 1);
+    // Horizontal pass: input index = column, lane = row (rows 0..3, then rows 4..7).
+    Lanes4 xLo[8];
+    Lanes4 xHi[8];
+    Transpose8(rowsLo, rowsHi, xLo, xHi);
+    Lanes4 horizontalLo[8];
+    Lanes4 horizontalHi[8];
+    dct::HorizontalTransform8(xLo, horizontalLo);
+    dct::HorizontalTransform8(xHi, horizontalHi);
+    // Vertical pass: input index = row, lane = horizontal frequency u (0..3, then 4..7).
+    Transpose8(horizontalLo, horizontalHi, xLo, xHi);
+    Lanes4 verticalLo[8];
+    Lanes4 verticalHi[8];
+    dct::Transform8<dct::DForm::kMasked, dct::Outputs::kSums>(xLo, verticalLo, 1);
+    dct::Transform8<dct::DForm::kMasked, dct::Outputs::kSums>(xHi, verticalHi, 1);
 
     const __m128i shift = _mm_cvtsi32_si128(18 + shiftCode);
     __m128i rowWords[8];
     for (std::size_t v = 0; v < 8; ++v) {
-        const Lanes8 c = dct::FinalScaleOfSum(vertical[v]);
-        const __m128i lo = Quantise4(c.lo, multipliers + v * 8, shift);
-        const __m128i hi = Quantise4(c.hi, multipliers + v * 8 + 4, shift);
+        const __m128i lo =
+            Quantise4(dct::FinalScaleOfSum(verticalLo[v]).v, multipliers + v * 8, shift);
+        const __m128i hi =
+            Quantise4(dct::FinalScaleOfSum(verticalHi[v]).v, multipliers + v * 8 + 4, shift);
         rowWords[v] = _mm_packs_epi32(lo, hi);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(coefficients + v * 8), rowWords[v]);
     }
