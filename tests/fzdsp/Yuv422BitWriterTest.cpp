@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ struct Case {
     int pendingBits;
     std::vector<std::uint8_t> expected;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Yuv422BitWriterTest : public testing::TestWithParam<Case> {};
 
