@@ -100,14 +100,14 @@ struct HuffmanCode {
 // T.81 C.2 (Generate_size_table, Generate_code_table) and C.3 (Order_codes): codes are
 // assigned in increasing order within a length and doubled when the length grows.
 template <std::size_t N>
-constexpr std::array<HuffmanCode, 256> DeriveCodes(const HuffmanSpec<N>& spec) {
+constexpr std::array<HuffmanCode, 256> DeriveCodes(const HuffmanSpec<N>& table) {
     std::array<HuffmanCode, 256> codes{};
     std::uint32_t code = 0;
     std::size_t k = 0;
     for (std::size_t length = 1; length <= 16; ++length) {
-        for (std::uint8_t i = 0; i < spec.bits[length - 1]; ++i) {
-            codes[spec.values[k++]] = {static_cast<std::uint16_t>(code),
-                                       static_cast<std::uint8_t>(length)};
+        for (std::uint8_t i = 0; i < table.bits[length - 1]; ++i) {
+            codes[table.values[k++]] = {static_cast<std::uint16_t>(code),
+                                        static_cast<std::uint8_t>(length)};
             ++code;
         }
         code <<= 1;
@@ -116,9 +116,9 @@ constexpr std::array<HuffmanCode, 256> DeriveCodes(const HuffmanSpec<N>& spec) {
 }
 
 template <std::size_t N>
-constexpr std::size_t CountOf(const HuffmanSpec<N>& spec) {
+constexpr std::size_t CountOf(const HuffmanSpec<N>& table) {
     std::size_t count = 0;
-    for (std::uint8_t b : spec.bits)
+    for (std::uint8_t b : table.bits)
         count += b;
     return count;
 }

@@ -32,11 +32,11 @@ public:
             Byte(0);
     }
     template <std::size_t N>
-    void Huffman(const annexk::HuffmanSpec<N>& spec) {
-        Byte(spec.tableClassAndId);
-        for (std::uint8_t count : spec.bits)
+    void Huffman(const annexk::HuffmanSpec<N>& table) {
+        Byte(table.tableClassAndId);
+        for (std::uint8_t count : table.bits)
             Byte(count);
-        for (std::uint8_t value : spec.values)
+        for (std::uint8_t value : table.values)
             Byte(value);
     }
     void Steps(int scale, QuantTable table) {

@@ -23,7 +23,7 @@ inline constexpr std::uint32_t CLSCTX_ALL =
 
 // Per-thread counters: the first call on a thread gives S_OK, later ones S_FALSE; each needs
 // a CoUninitialize. There are no apartments; creation works on any thread, also without
-// CoInitialize (the calls are kept because the spec's code makes them).
+// CoInitialize (the engine's code calls them, as it would on the original platform).
 HRESULT CoInitialize(void* reserved = nullptr);
 void CoUninitialize();
 

@@ -13,8 +13,8 @@ namespace fz::com {
 
 // A globally unique identifier: class identifiers, interface identifiers, format and media
 // type identifiers. The layout is the platform's (16 bytes: a 32-bit, two 16-bit fields and
-// eight bytes), so records that embed one keep their size. Values are facts and carry over
-// from the spec.
+// eight bytes), so records that embed one keep their size. Identifier values are the
+// platform's own and carry over unchanged.
 struct Guid {
     std::uint32_t data1 = 0;
     std::uint16_t data2 = 0;

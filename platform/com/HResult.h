@@ -7,9 +7,9 @@
 namespace fz::com {
 
 // The platform's 32-bit result code: bit 31 set means failure. The values are the platform's
-// own (facts that carry over); the names stay the platform's so that the spec's code reads as
-// written. Later areas add their facility's codes (dispatch, type library, media) in headers
-// of their own.
+// own (facts that carry over); the names stay the platform's so that the engine's code reads
+// as it would on the original platform. Later areas add their facility's codes (dispatch, type
+// library, media) in headers of their own.
 using HRESULT = std::int32_t;
 
 namespace detail {

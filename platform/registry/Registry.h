@@ -23,7 +23,7 @@ namespace fz::registry {
 // Where the hives are and how they are written:
 //   user.reg     HKEY_CURRENT_USER, in HiveFolder(Hive::CurrentUser)
 //   machine.reg  HKEY_LOCAL_MACHINE; HKEY_CLASSES_ROOT is its key "Software\Classes", as on the
-//                spec's platform, so a class registered there shows in both
+//                original platform, so a class registered there shows in both
 // The format of the files is described in platform/registry/HiveText.h. A hive file that is
 // missing reads as an empty hive. A hive folder that cannot be written (also when something
 // other than a folder stands at its path, which stops root too) makes every change fail with

@@ -78,10 +78,10 @@ TEST(Yuv422JpegHeaderTest, LayoutOfA320x240Header) {
                                       0x00, 0x3F, 0x00}));
     // The DHT carries the Annex K tables in the order DC 0, DC 1, AC 0, AC 1.
     std::string dht;
-    const auto append = [&dht](const auto& spec) {
-        dht.push_back(static_cast<char>(spec.tableClassAndId));
-        dht.append(spec.bits.begin(), spec.bits.end());
-        dht.append(spec.values.begin(), spec.values.end());
+    const auto append = [&dht](const auto& table) {
+        dht.push_back(static_cast<char>(table.tableClassAndId));
+        dht.append(table.bits.begin(), table.bits.end());
+        dht.append(table.values.begin(), table.values.end());
     };
     append(annexk::kDcLuminance);
     append(annexk::kDcChrominance);

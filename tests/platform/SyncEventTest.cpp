@@ -55,7 +55,7 @@ TEST(SyncEventTest, TimeoutExpiresWhenNothingIsSet) {
 }
 
 TEST(SyncEventTest, WaitForAnyGivesTheIndexOfTheSetEvent) {
-    std::array<Event, 9> events; // as the player's audio thread waits (Part 2.2)
+    std::array<Event, 9> events; // as the player's audio thread waits on its buffers
     Event* list[9];
     for (std::size_t i = 0; i < events.size(); ++i)
         list[i] = &events[i];

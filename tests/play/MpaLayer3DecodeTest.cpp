@@ -85,10 +85,10 @@ protected:
 // A valid MPEG-1 frame (44.1 kHz, 320 kbit/s, long blocks), joint stereo with middle/side, or
 // with `modeExtension` 0 two independent channels.
 Layer3FrameSpec ToneSpec(unsigned seed, int modeExtension = 2) {
-    Layer3FrameSpec spec;
-    spec.modeExtension = modeExtension;
+    Layer3FrameSpec layout;
+    layout.modeExtension = modeExtension;
     std::mt19937 random(seed);
-    for (auto& granule : spec.channel) {
+    for (auto& granule : layout.channel) {
         for (auto& c : granule) {
             c.scalefacCompress = 9;
             FillScaleFactors(c, 1, false, static_cast<unsigned>(random()), 3);
@@ -97,7 +97,7 @@ Layer3FrameSpec ToneSpec(unsigned seed, int modeExtension = 2) {
             }
         }
     }
-    return spec;
+    return layout;
 }
 
 void SetBits(std::vector<std::uint8_t>& frame, int bitPos, std::uint32_t value, int count) {

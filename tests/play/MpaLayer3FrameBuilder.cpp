@@ -97,25 +97,25 @@ void PutGranuleInfo(BitWriter& bits, const Layer3ChannelSpec& c, bool lsf, int p
 
 } // namespace
 
-std::vector<std::uint8_t> BuildLayer3Frame(const Layer3FrameSpec& spec) {
-    const bool lsf = spec.version != 1;
-    const int channels = spec.mode == 3 ? 1 : 2;
+std::vector<std::uint8_t> BuildLayer3Frame(const Layer3FrameSpec& layout) {
+    const bool lsf = layout.version != 1;
+    const int channels = layout.mode == 3 ? 1 : 2;
     const int granules = lsf ? 1 : 2;
-    const int rate = kRates[spec.version - 1][spec.sampleRateIndex];
-    const int bitRate = (lsf ? kBitRatesLsf : kBitRatesMpeg1)[spec.bitRateIndex] * 1000;
+    const int rate = kRates[layout.version - 1][layout.sampleRateIndex];
+    const int bitRate = (lsf ? kBitRatesLsf : kBitRatesMpeg1)[layout.bitRateIndex] * 1000;
     const int frameSize = lsf ? 72 * bitRate / rate : 144 * bitRate / rate;
 
     BitWriter header;
     header.Put(0x7FF, 11);
-    header.Put(spec.version == 1 ? 3 : spec.version == 2 ? 2 : 0, 2);
+    header.Put(layout.version == 1 ? 3 : layout.version == 2 ? 2 : 0, 2);
     header.Put(1, 2); // Layer III
     header.Put(1, 1); // no CRC
-    header.Put(static_cast<std::uint32_t>(spec.bitRateIndex), 4);
-    header.Put(static_cast<std::uint32_t>(spec.sampleRateIndex), 2);
+    header.Put(static_cast<std::uint32_t>(layout.bitRateIndex), 4);
+    header.Put(static_cast<std::uint32_t>(layout.sampleRateIndex), 2);
     header.Put(0, 1); // padding
     header.Put(0, 1); // private
-    header.Put(static_cast<std::uint32_t>(spec.mode), 2);
-    header.Put(static_cast<std::uint32_t>(spec.modeExtension), 2);
+    header.Put(static_cast<std::uint32_t>(layout.mode), 2);
+    header.Put(static_cast<std::uint32_t>(layout.modeExtension), 2);
     header.Put(0, 4); // copyright, original, emphasis
 
     BitWriter side = header;
@@ -128,8 +128,8 @@ std::vector<std::uint8_t> BuildLayer3Frame(const Layer3FrameSpec& spec) {
     for (int gr = 0; gr < granules; ++gr) {
         for (int ch = 0; ch < channels; ++ch) {
             int bigValues = 0;
-            main.push_back(MainData(spec.channel[gr][ch], bigValues));
-            PutGranuleInfo(side, spec.channel[gr][ch], lsf,
+            main.push_back(MainData(layout.channel[gr][ch], bigValues));
+            PutGranuleInfo(side, layout.channel[gr][ch], lsf,
                            static_cast<int>(main.back().BitCount()), bigValues);
         }
     }

@@ -36,7 +36,7 @@ struct Layer3FrameSpec {
 };
 
 // The frame's bytes (size from the header, no padding). Empty when the main data would not fit.
-std::vector<std::uint8_t> BuildLayer3Frame(const Layer3FrameSpec& spec);
+std::vector<std::uint8_t> BuildLayer3Frame(const Layer3FrameSpec& layout);
 
 // Fills the scale factors of a channel for its block type with random values that fit the
 // slen of `scalefacCompress` (MPEG-1) or of the LSF rule (`intensityRight` picks the right

@@ -96,14 +96,14 @@ Stream BuildIntensityStream(const IntensityCase& c, int frames) {
     const bool shortBlocks = c.blockType == fz::mpa::Layer3BlockType::Short;
     std::vector<std::uint8_t> bytes;
     for (int f = 0; f < frames; ++f) {
-        Layer3FrameSpec spec;
-        spec.version = c.version;
-        spec.sampleRateIndex = c.sampleRateIndex;
-        spec.mode = 1;
-        spec.modeExtension = c.modeExtension;
+        Layer3FrameSpec layout;
+        layout.version = c.version;
+        layout.sampleRateIndex = c.sampleRateIndex;
+        layout.mode = 1;
+        layout.modeExtension = c.modeExtension;
         for (int gr = 0; gr < (lsf ? 1 : 2); ++gr) {
             for (int ch = 0; ch < 2; ++ch) {
-                Layer3ChannelSpec& channel = spec.channel[gr][ch];
+                Layer3ChannelSpec& channel = layout.channel[gr][ch];
                 channel.blockType = c.blockType;
                 channel.mixedBlock = c.mixedBlock;
                 channel.globalGain = 140 + static_cast<int>(random() % 20);
@@ -128,7 +128,7 @@ Stream BuildIntensityStream(const IntensityCase& c, int frames) {
                 }
             }
         }
-        std::vector<std::uint8_t> frame = BuildLayer3Frame(spec);
+        std::vector<std::uint8_t> frame = BuildLayer3Frame(layout);
         if (frame.empty()) {
             return {};
         }
