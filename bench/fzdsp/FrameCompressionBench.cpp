@@ -159,7 +159,11 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    for (const auto& [width, height] : {std::pair{320, 240}, std::pair{176, 144}}) {
+    for (const auto& size : {std::pair{320, 240}, std::pair{176, 144}}) {
+        // Plain variables, since the lambdas below capture them and clang 14 cannot capture
+        // structured bindings.
+        const int width = size.first;
+        const int height = size.second;
         const std::vector<std::uint8_t> bgr = Picture(width, height);
         const std::vector<std::uint8_t> rgb = TopDownRgb(bgr, width, height);
         const auto baseline = [&] { BaselineEncode(theirs, width, height, rgb); };
