@@ -3,10 +3,9 @@
 #include "fzdsp/Yuv422ColourConversion.h"
 #include "fzdsp/Yuv422ForwardDct.h"
 #include "fzdsp/Yuv422Quantiser.h"
+#include "platform/cpu/SimdLevel.h"
 
 #include <array>
-#include <cstdlib>
-#include <string_view>
 
 namespace fz {
 namespace {
@@ -30,24 +29,14 @@ std::uint64_t PortableTransformBlock(const std::uint8_t* samples, std::size_t st
 
 const Yuv422Kernels kPortable = {"portable", ConvertToYuv422, PortableTransformBlock};
 
-bool ProcessorRunsAvx2() {
-#if defined(__x86_64__) || defined(__i386__)
-    return __builtin_cpu_supports("avx2");
-#else
-    return false;
-#endif
-}
-
 const Yuv422Kernels& Choose() {
-    const char* setting = std::getenv("FRAMZEL_SIMD");
-    const std::string_view wanted = setting != nullptr ? setting : "";
-    if (wanted == "0")
-        return kPortable;
-    if (wanted != "sse2")
+    const cpu::SimdLevel level = cpu::AllowedSimdLevel();
+    if (level >= cpu::SimdLevel::Avx2)
         if (const Yuv422Kernels* avx2 = Avx2Yuv422Kernels())
             return *avx2;
-    if (const Yuv422Kernels* sse2 = Sse2Yuv422Kernels())
-        return *sse2;
+    if (level >= cpu::SimdLevel::Sse2)
+        if (const Yuv422Kernels* sse2 = Sse2Yuv422Kernels())
+            return *sse2;
     return kPortable;
 }
 
@@ -63,7 +52,7 @@ const Yuv422Kernels* Sse2Yuv422Kernels() {
 }
 
 const Yuv422Kernels* Avx2Yuv422Kernels() {
-    return ProcessorRunsAvx2() ? detail::BuiltAvx2Yuv422Kernels() : nullptr;
+    return cpu::ProcessorRuns(cpu::SimdLevel::Avx2) ? detail::BuiltAvx2Yuv422Kernels() : nullptr;
 }
 
 const Yuv422Kernels& SelectedYuv422Kernels() {
