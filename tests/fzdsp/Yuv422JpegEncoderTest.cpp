@@ -6,6 +6,7 @@
 #include "fzdsp/Yuv422JpegHeader.h"
 #include "fzdsp/Yuv422Quantiser.h"
 #include "platform/log/Diagnostics.h"
+#include "tests/fzdsp/JpegPsnrCheck.h"
 #include "tests/fzdsp/JpegTestDecoder.h"
 #include "tests/fzdsp/PictureTestSupport.h"
 #include "tests/support/IsolatedEnvironment.h"
@@ -219,28 +220,10 @@ TEST_F(Yuv422JpegEncoderTest, EntropyCodedDataDecodesToOurCoefficients) {
 // A real decoder shows the picture: the right size, and close to the input, the closer the
 // higher the quality.
 TEST_F(Yuv422JpegEncoderTest, DecodesCloseToTheInput) {
-    for (const auto& [width, height] : {std::pair{320, 240}, std::pair{176, 144}}) {
-        const Picture picture = test::SmoothPicture(width, height);
-        double previous = 0;
-        for (int quality : {20, 50, 80, 95, 100}) {
-            const std::string path = PathIn("psnr", "smooth.jpg");
-            ASSERT_TRUE(EncodeYuv422Jpeg(path, width, height, picture.data(), quality));
-            std::string error;
-            const auto decoded = test::DecodeJpegFile(path, &error);
-            ASSERT_TRUE(decoded.has_value()) << error;
-            ASSERT_EQ(decoded->width, width);
-            ASSERT_EQ(decoded->height, height);
-            const double psnr = test::PsnrAgainstBgr(*decoded, picture);
-            RecordProperty("psnr_" + std::to_string(width) + "_q" + std::to_string(quality),
-                           std::to_string(psnr));
-            std::printf("YUV422 %dx%d quality %d: %.2f dB\n", width, height, quality, psnr);
-            if (quality >= 80) {
-                EXPECT_GE(psnr, 30.0) << quality;
-            }
-            EXPECT_GT(psnr, previous) << quality;
-            previous = psnr;
-        }
-    }
+    test::ExpectDecodesCloseToTheInput("YUV422", [](const std::string& path, int width, int height,
+                                                    const std::uint8_t* pixels, int quality) {
+        return EncodeYuv422Jpeg(path, width, height, pixels, quality);
+    });
 }
 
 TEST_F(Yuv422JpegEncoderTest, RefusesPicturesLargerThan640x480BeforeAnyWork) {
