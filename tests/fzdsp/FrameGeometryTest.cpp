@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <ostream>
 #include <string>
 
 namespace fz {
@@ -43,6 +44,11 @@ struct CutCase {
     FrameGeometrySettings settings;
     int width, height, x, y; // kept rectangle
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const CutCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class FrameGeometryCutTest : public testing::TestWithParam<CutCase> {};
 

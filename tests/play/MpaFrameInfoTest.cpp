@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,11 @@ struct HeaderCase {
     int version, layer, crc, bitRateIndex, sampleRateIndex, padding, mode;
     int sampleRate, bitRate, smallSize, largeSize, pcmBytes;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const HeaderCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const HeaderCase kHeaderCases[] = {
     {"Mpeg1Layer3At128k",
@@ -176,6 +182,11 @@ struct RefusalCase {
     int error;
 };
 
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const RefusalCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 const RefusalCase kRefusals[] = {
     {"FirstByteNotFF", {0xFE, 0xFB, 0x90, 0x64}, kMpaErrorNoSync},
     {"NoSyncInSecondByte", {0xFF, 0xDB, 0x90, 0x64}, kMpaErrorNoSync},
@@ -219,6 +230,11 @@ struct VbrCase {
     std::size_t offset; // where the tag sits: after header, CRC and Layer III side information
     int headerFrameSize, smallSize, largeSize;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const VbrCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const VbrCase kVbrCases[] = {
     // MPEG-1 Layer III stereo: 32 bytes of side information; 32..320 kbit/s.

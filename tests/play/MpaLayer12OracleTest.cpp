@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace fz {
@@ -40,6 +41,11 @@ struct EncodedCase {
     int bitRateKbps;
     Signal signal;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const EncodedCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 const EncodedCase kEncodedCases[] = {
     {"Mp2At32kHzMonoLow", 32000, 1, 48, Signal::Tones},
@@ -75,6 +81,11 @@ struct BuiltCase {
     FrameParams params;
     int frames;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const BuiltCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 // FrameParams: version, layer, bitRateIndex, sampleRateIndex, mode, modeExtension, crc.
 const BuiltCase kBuiltCases[] = {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <memory>
 #include <numeric>
+#include <ostream>
 #include <random>
 #include <vector>
 
@@ -198,6 +199,11 @@ struct DamageCase {
     int bits;
     bool othersIntact; // false where the change also shifts the later side information
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const DamageCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Layer3DamagedSideInfo : public Layer3Decode,
                               public ::testing::WithParamInterface<DamageCase> {};

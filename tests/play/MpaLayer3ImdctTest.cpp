@@ -13,6 +13,7 @@
 #include <cmath>
 #include <memory>
 #include <numbers>
+#include <ostream>
 #include <random>
 
 namespace fz::mpa {
@@ -72,6 +73,11 @@ struct HybridCase {
     Layer3BlockType blockType;
     int line;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const HybridCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Layer3HybridLine : public Layer3Imdct, public ::testing::WithParamInterface<HybridCase> {};
 

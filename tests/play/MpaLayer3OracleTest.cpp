@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 
@@ -30,6 +31,11 @@ struct EncodedCase {
     bool jointStereo;
     Signal signal;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const EncodedCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Layer3EncodedStream : public ::testing::TestWithParam<EncodedCase> {};
 
@@ -87,6 +93,11 @@ struct IntensityCase {
     int intensityScale; // MPEG-2/2.5: bit 0 of the right channel's scalefac_compress
     bool mixedBlock = false;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const IntensityCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Layer3HandBuiltFrames : public ::testing::TestWithParam<IntensityCase> {};
 

@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <ostream>
 #include <string>
 
 namespace fz::mpa {
@@ -28,6 +29,11 @@ struct StereoCase {
     float left;
     float right;
 };
+
+// Test listings name the case instead of dumping its bytes.
+void PrintTo(const StereoCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class Layer3Stereo : public ::testing::TestWithParam<StereoCase> {
 protected:
