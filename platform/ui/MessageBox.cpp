@@ -42,16 +42,18 @@ int MessageBox(WindowHandle owner, std::string_view text, std::string_view capti
 }
 
 MessageBoxRecorder::MessageBoxRecorder(int answer) {
-    m_previous = SetMessageBoxHandler([this, answer](WindowHandle owner, std::string_view text,
-                                                     std::string_view caption,
-                                                     std::uint32_t style) {
-        std::lock_guard lock(m_mutex);
-        m_shown.push_back({owner, std::string(text), std::string(caption), style});
-        return answer;
-    });
+    m_previous =
+        SetMessageBoxHandler([this, answer](WindowHandle owner, std::string_view text,
+                                            std::string_view caption, std::uint32_t style) {
+            std::lock_guard lock(m_mutex);
+            m_shown.push_back({owner, std::string(text), std::string(caption), style});
+            return answer;
+        });
 }
 
-MessageBoxRecorder::~MessageBoxRecorder() { SetMessageBoxHandler(std::move(m_previous)); }
+MessageBoxRecorder::~MessageBoxRecorder() {
+    SetMessageBoxHandler(std::move(m_previous));
+}
 
 std::vector<MessageBoxRecorder::Shown> MessageBoxRecorder::Messages() const {
     std::lock_guard lock(m_mutex);

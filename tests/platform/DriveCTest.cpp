@@ -30,11 +30,11 @@ TEST_F(DriveCTest, CreatesPrivateFolderAndMapsDrivePaths) {
         std::string host;
     };
     const std::string c = *folder;
-    for (const Case& row : {Case{"C:\\TempAudioFile", c + "TempAudioFile"},
-                            Case{"c:\\fzdsp_3.log", c + "fzdsp_3.log"}, Case{"C:\\", c},
-                            Case{"c:/a\\b.jpg", c + "a/b.jpg"},
-                            Case{"/data/tmp\\x.wav", "/data/tmp/x.wav"},
-                            Case{"D:\\temp", "D:/temp"}, Case{"name.mp4", "name.mp4"}}) {
+    for (const Case& row :
+         {Case{"C:\\TempAudioFile", c + "TempAudioFile"},
+          Case{"c:\\fzdsp_3.log", c + "fzdsp_3.log"}, Case{"C:\\", c},
+          Case{"c:/a\\b.jpg", c + "a/b.jpg"}, Case{"/data/tmp\\x.wav", "/data/tmp/x.wav"},
+          Case{"D:\\temp", "D:/temp"}, Case{"name.mp4", "name.mp4"}}) {
         EXPECT_EQ(fz::fs::HostPath(row.enginePath), row.host) << row.enginePath;
     }
 }

@@ -49,10 +49,18 @@ void TearDownIsolatedEnvironment() {
 
 } // namespace detail
 
-std::filesystem::path TestRoot() { return Root(); }
-std::filesystem::path RegistryDir() { return Root() / "registry"; }
-std::filesystem::path DriveCDir() { return Root() / "c"; }
-std::filesystem::path WorkDir() { return Root() / "work"; }
+std::filesystem::path TestRoot() {
+    return Root();
+}
+std::filesystem::path RegistryDir() {
+    return Root() / "registry";
+}
+std::filesystem::path DriveCDir() {
+    return Root() / "c";
+}
+std::filesystem::path WorkDir() {
+    return Root() / "work";
+}
 
 std::filesystem::path FreshWorkDir(const std::string& name) {
     auto dir = WorkDir() / name;
@@ -67,7 +75,9 @@ std::filesystem::path StandardDataDir() {
     return std::filesystem::is_directory(dir, ignored) ? dir : std::filesystem::path();
 }
 
-std::filesystem::path TestDataDir() { return std::filesystem::path(FRAMZEL_SOURCE_DIR) / "tests/data"; }
+std::filesystem::path TestDataDir() {
+    return std::filesystem::path(FRAMZEL_SOURCE_DIR) / "tests/data";
+}
 
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
