@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # The whole test suite as CI runs it: installs the packages, configures a build with
 # AddressSanitizer, UndefinedBehaviorSanitizer and warnings as errors, builds it, checks that
-# clang builds the tree as well, and runs every test.
+# clang builds the tree as well and that the code is formatted, and runs every test.
 # Usage: tools/run-tests.sh [BUILD_DIR]   (default: build-asan; FRAMZEL_SKIP_CLANG=1 skips clang)
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-asan}
 bash "$top/tools/install-deps.sh"
+
+# Every C++ file is formatted with the root .clang-format.
+(cd "$top" && git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror)
+echo "format: ok"
+
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
   -DFRAMZEL_SANITIZE=ON -DFRAMZEL_WERROR=ON -DFRAMZEL_BENCH=ON
 cmake --build "$build" -j"$(nproc)"
