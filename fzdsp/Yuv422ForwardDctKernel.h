@@ -127,8 +127,11 @@ template <DForm Form, class V>
 // output's final J(., 2) (see FinalScaleOfSum).
 enum class Outputs { kJammed, kSums };
 
-template <DForm Form = DForm::kAsDefined, Outputs Out = Outputs::kJammed, class V>
-[[gnu::always_inline]] inline void Transform8(const V (&x)[8], V (&out)[8], std::int32_t k) {
+// Transform8 handing each output to emit(index, value) as soon as it is complete, the even
+// ones first: a vector kernel that quantises and stores every output there keeps fewer values
+// alive at once.
+template <DForm Form = DForm::kAsDefined, Outputs Out = Outputs::kJammed, class V, class Emit>
+[[gnu::always_inline]] inline void Transform8Each(const V (&x)[8], std::int32_t k, Emit&& emit) {
     V s[4];
     V d[4];
     for (int i = 0; i < 4; ++i) {
@@ -141,14 +144,19 @@ template <DForm Form = DForm::kAsDefined, Outputs Out = Outputs::kJammed, class 
         else
             return Jam<2>(sum);
     };
-    out[0] = output(Quarter(s[0]) + Quarter(s[1]) + Quarter(s[2]) + Quarter(s[3]));
-    out[2] = output(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3]));
-    out[4] = output(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2]));
-    out[6] = output(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3]));
-    out[1] = output(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulDAs<Form>(d[3]));
-    out[3] = output(MulB(d[0]) - MulDAs<Form>(d[1]) - Half(d[2]) - MulC(d[3]));
-    out[5] = output(MulC(d[0]) - Half(d[1]) + MulDAs<Form>(d[2]) + MulB(d[3]));
-    out[7] = output(MulDAs<Form>(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3]));
+    emit(0, output(Quarter(s[0]) + Quarter(s[1]) + Quarter(s[2]) + Quarter(s[3])));
+    emit(4, output(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2])));
+    emit(2, output(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3])));
+    emit(6, output(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3])));
+    emit(1, output(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulDAs<Form>(d[3])));
+    emit(3, output(MulB(d[0]) - MulDAs<Form>(d[1]) - Half(d[2]) - MulC(d[3])));
+    emit(5, output(MulC(d[0]) - Half(d[1]) + MulDAs<Form>(d[2]) + MulB(d[3])));
+    emit(7, output(MulDAs<Form>(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3])));
+}
+
+template <DForm Form = DForm::kAsDefined, Outputs Out = Outputs::kJammed, class V>
+[[gnu::always_inline]] inline void Transform8(const V (&x)[8], V (&out)[8], std::int32_t k) {
+    Transform8Each<Form, Out>(x, k, [&out](int index, V value) { out[index] = value; });
 }
 
 // The horizontal pass (k = 16384) once more, for the vector kernels, with the operations that

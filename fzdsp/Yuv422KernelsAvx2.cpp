@@ -93,31 +93,29 @@ std::uint64_t TransformBlockAvx2(const std::uint8_t* samples, std::size_t stride
     Transpose8(rows, x);
     Lanes8 horizontal[8];
     dct::HorizontalTransform8(x, horizontal);
-    // Vertical pass: input index = row, lane = horizontal frequency u.
+    // Vertical pass: input index = row, lane = horizontal frequency u. Each output row is
+    // quantised and stored as soon as it is done, which keeps fewer rows in registers. packs
+    // works per 128-bit half, so the row's eight words are quarters 0 and 2.
     Transpose8(horizontal, x);
-    Lanes8 vertical[8];
-    dct::Transform8<dct::DForm::kMasked, dct::Outputs::kSums>(x, vertical, 1);
-
     const __m128i shift = _mm_cvtsi32_si128(18 + shiftCode);
-    __m256i rowPairs[4];
-    for (std::size_t v = 0; v < 8; v += 2) {
-        const __m256i first =
-            Quantise8(dct::FinalScaleOfSum(vertical[v]).v, multipliers + v * 8, shift);
-        const __m256i second =
-            Quantise8(dct::FinalScaleOfSum(vertical[v + 1]).v, multipliers + v * 8 + 8, shift);
-        // packs works per 128-bit half: quarters 0, 2, 1, 3 put the two rows back in order.
-        rowPairs[v / 2] =
-            _mm256_permute4x64_epi64(_mm256_packs_epi32(first, second), _MM_SHUFFLE(3, 1, 2, 0));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coefficients + v * 8), rowPairs[v / 2]);
-    }
+    dct::Transform8Each<dct::DForm::kMasked, dct::Outputs::kSums>(x, 1, [&](int v, Lanes8 sum) {
+        const __m256i q = Quantise8(dct::FinalScaleOfSum(sum).v, multipliers + v * 8, shift);
+        const __m256i words =
+            _mm256_permute4x64_epi64(_mm256_packs_epi32(q, q), _MM_SHUFFLE(3, 1, 2, 0));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(coefficients + v * 8),
+                         _mm256_castsi256_si128(words));
+    });
     // Saturating packs keep zero and non-zero apart: one byte per coefficient, four rows per
     // compare, put back in order after the per-half pack as above.
     const __m256i zero = _mm256_setzero_si256();
     std::uint64_t zeros = 0;
     for (std::size_t half = 0; half < 2; ++half) {
+        const __m256i first =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coefficients + 32 * half));
+        const __m256i second =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coefficients + 32 * half + 16));
         const __m256i bytes =
-            _mm256_permute4x64_epi64(_mm256_packs_epi16(rowPairs[2 * half], rowPairs[2 * half + 1]),
-                                     _MM_SHUFFLE(3, 1, 2, 0));
+            _mm256_permute4x64_epi64(_mm256_packs_epi16(first, second), _MM_SHUFFLE(3, 1, 2, 0));
         const int mask = _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, zero));
         zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(mask)) << (32 * half);
     }
