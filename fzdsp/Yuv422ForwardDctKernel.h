@@ -111,20 +111,85 @@ template <class V>
     return Jam<4>(t);
 }
 
+// a * k, for the scalar lane type; the vector kernels define their own.
+[[gnu::always_inline]] inline std::int32_t MultiplySmall(std::int32_t a, std::int32_t k) {
+    return a * k;
+}
+
+// MulA, MulB and MulC before their final jam shift as single products, for lane types that
+// have MultiplySmall (below). Each cascade step is t' = (t >> n) + j a with an integer j, and
+// floor(floor(x / 2^p) / 2^q + j a) = floor((x + j a 2^p) / 2^(p + q)): the floors of a
+// cascade compose into one. MulA's t is then floor(3393 a / 2^10), MulB's
+// floor(6945 a / 2^12) and MulC's floor(9281 a / 2^12). Those products overflow 32 bits for
+// the vertical pass's inputs (up to 2^20), so a splits into h 2^n + l with h = a >> n and
+// l = a & (2^n - 1): floor(K a / 2^n) = K h + floor(K l / 2^n). For |a| below 2^25 both h and
+// l fit in 16 bits, which MultiplySmall takes. A test holds each to its cascade.
+template <int Shift, std::int32_t Factor, class V>
+[[gnu::always_inline]] inline V ScaledProduct(V a) {
+    return MultiplySmall(a >> Shift, Factor) +
+           (MultiplySmall(a & ((1 << Shift) - 1), Factor) >> Shift);
+}
+template <class V>
+[[gnu::always_inline]] inline V MulASplit(V a) {
+    return Jam<4>(ScaledProduct<10, 3393>(a));
+}
+template <class V>
+[[gnu::always_inline]] inline V MulBSplit(V a) {
+    return Jam<2>(ScaledProduct<12, 6945>(a));
+}
+template <class V>
+[[gnu::always_inline]] inline V MulCSplit(V a) {
+    return Jam<3>(ScaledProduct<12, 9281>(a));
+}
+
+// MulDMasked as a split product the same way. Its first t is e - a - 2 (a >> 3) with
+// e = -[a & 7 = 7], and the four steps after it compose into
+// t = floor((e - a - 2 (a >> 3) + 816 a) / 2^9). With a = 2^12 h + l (l = a & 4095), a >> 3 is
+// 2^9 h + (l >> 3) and e depends on l alone, so t = 6518 h + floor(f / 2^9) with
+// f = 815 l - 2 (l >> 3) + e. A test holds it to MulD.
+template <class V>
+[[gnu::always_inline]] inline V MulDSplit(V a) {
+    const V l = a & 4095;
+    const V f = MultiplySmall(l, 815) - (l >> 3) * 2 + EqualMask(l & 7, 7);
+    return Jam<4>(MultiplySmall(a >> 12, 6518) + (f >> 9));
+}
+
 enum class DForm { kAsDefined, kMasked };
 
 template <DForm Form, class V>
 [[gnu::always_inline]] inline V MulDAs(V a) {
     if constexpr (Form == DForm::kMasked)
-        return MulDMasked(a);
+        return MulDSplit(a);
     else
         return MulD(a);
+}
+template <DForm Form, class V>
+[[gnu::always_inline]] inline V MulAAs(V a) {
+    if constexpr (Form == DForm::kMasked)
+        return MulASplit(a);
+    else
+        return MulA(a);
+}
+template <DForm Form, class V>
+[[gnu::always_inline]] inline V MulBAs(V a) {
+    if constexpr (Form == DForm::kMasked)
+        return MulBSplit(a);
+    else
+        return MulB(a);
+}
+template <DForm Form, class V>
+[[gnu::always_inline]] inline V MulCAs(V a) {
+    if constexpr (Form == DForm::kMasked)
+        return MulCSplit(a);
+    else
+        return MulC(a);
 }
 
 // The eight-point transform of x[0..7] with input factor k: the even half from the sums,
 // the odd half from the differences (a factorisation of the T.81 A.3.3 DCT matrix). The
-// vector kernels take MulD in its masked form, and in the vertical pass the sums before each
-// output's final J(., 2) (see FinalScaleOfSum).
+// vector kernels take MulA, MulB, MulC and MulD as split products
+// (DForm::kMasked), and in the vertical pass the sums before each output's final J(., 2) (see
+// FinalScaleOfSum).
 enum class Outputs { kJammed, kSums };
 
 // Transform8 handing each output to emit(index, value) as soon as it is complete, the even
@@ -146,12 +211,12 @@ template <DForm Form = DForm::kAsDefined, Outputs Out = Outputs::kJammed, class 
     };
     emit(0, output(Quarter(s[0]) + Quarter(s[1]) + Quarter(s[2]) + Quarter(s[3])));
     emit(4, output(Quarter(s[0]) + Quarter(s[3]) - Quarter(s[1]) - Quarter(s[2])));
-    emit(2, output(Half(s[0]) + MulA(s[1]) - MulA(s[2]) - Half(s[3])));
-    emit(6, output(MulA(s[0]) - Half(s[1]) + Half(s[2]) - MulA(s[3])));
-    emit(1, output(Half(d[0]) + MulB(d[1]) + MulC(d[2]) + MulDAs<Form>(d[3])));
-    emit(3, output(MulB(d[0]) - MulDAs<Form>(d[1]) - Half(d[2]) - MulC(d[3])));
-    emit(5, output(MulC(d[0]) - Half(d[1]) + MulDAs<Form>(d[2]) + MulB(d[3])));
-    emit(7, output(MulDAs<Form>(d[0]) - MulC(d[1]) + MulB(d[2]) - Half(d[3])));
+    emit(2, output(Half(s[0]) + MulAAs<Form>(s[1]) - MulAAs<Form>(s[2]) - Half(s[3])));
+    emit(6, output(MulAAs<Form>(s[0]) - Half(s[1]) + Half(s[2]) - MulAAs<Form>(s[3])));
+    emit(1, output(Half(d[0]) + MulBAs<Form>(d[1]) + MulCAs<Form>(d[2]) + MulDAs<Form>(d[3])));
+    emit(3, output(MulBAs<Form>(d[0]) - MulDAs<Form>(d[1]) - Half(d[2]) - MulCAs<Form>(d[3])));
+    emit(5, output(MulCAs<Form>(d[0]) - Half(d[1]) + MulDAs<Form>(d[2]) + MulBAs<Form>(d[3])));
+    emit(7, output(MulDAs<Form>(d[0]) - MulCAs<Form>(d[1]) + MulBAs<Form>(d[2]) - Half(d[3])));
 }
 
 template <DForm Form = DForm::kAsDefined, Outputs Out = Outputs::kJammed, class V>
@@ -177,9 +242,6 @@ template <DForm Form = DForm::kAsDefined, Outputs Out = Outputs::kJammed, class 
 // kernel form them with one 16 x 16-bit multiply-add: MultiplySmall(a, k) = a * k for
 // a in -256..255 (held in a 32-bit lane) and k in 0..32767. A test holds every identity above
 // for the whole range, and this pass to Transform8.
-[[gnu::always_inline]] inline std::int32_t MultiplySmall(std::int32_t a, std::int32_t k) {
-    return a * k;
-}
 
 template <class V>
 [[gnu::always_inline]] inline void HorizontalTransform8(const V (&x)[8], V (&out)[8]) {

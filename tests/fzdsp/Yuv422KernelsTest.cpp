@@ -85,6 +85,16 @@ TEST(Yuv422DctIdentityTest, MaskedMulDEqualsMulD) {
         ASSERT_EQ(dct::MulDMasked(a), MultiplyD(a)) << a;
 }
 
+// The vertical pass sees the horizontal outputs, which stay within +-2^20.
+TEST(Yuv422DctIdentityTest, SplitProductsEqualTheCascades) {
+    for (std::int32_t a = -(1 << 21); a <= (1 << 21); ++a) {
+        ASSERT_EQ(dct::MulASplit(a), dct::MulA(a)) << a;
+        ASSERT_EQ(dct::MulBSplit(a), dct::MulB(a)) << a;
+        ASSERT_EQ(dct::MulCSplit(a), dct::MulC(a)) << a;
+        ASSERT_EQ(dct::MulDSplit(a), MultiplyD(a)) << a;
+    }
+}
+
 // The vertical pass's sums stay within +-2^22.
 TEST(Yuv422DctIdentityTest, FinalScaleOfTheSumEqualsFinalScaleOfTheOutput) {
     for (std::int32_t sum = -(1 << 23); sum <= (1 << 23); ++sum)
