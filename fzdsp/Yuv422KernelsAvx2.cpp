@@ -180,7 +180,15 @@ void ConvertToYuv422Avx2(const std::uint8_t* pixels, int width, int height, std:
                          std::uint8_t* cb, std::uint8_t* cr) {
     const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
     const std::size_t chromaWidth = static_cast<std::size_t>(width) / 2;
-    const auto k = [](int value) { return _mm256_set1_epi16(static_cast<std::int16_t>(value)); };
+    // The factors as opaque registers: the compiler would otherwise expand each multiply by a
+    // constant into longer chains of shifts and adds.
+    const auto factor = [](int value) {
+        __m256i lanes = _mm256_set1_epi16(static_cast<std::int16_t>(value));
+        __asm__("" : "+x"(lanes));
+        return lanes;
+    };
+    const __m256i k77 = factor(77), k150 = factor(150), k29 = factor(29), k43 = factor(43),
+                  k85 = factor(85), k107 = factor(107), k21 = factor(21);
     for (int i = 0; i < height; ++i) {
         const std::uint8_t* in = pixels + static_cast<std::size_t>(i) * rowBytes;
         const std::size_t planeRow = static_cast<std::size_t>(height - 1 - i);
@@ -197,19 +205,19 @@ void ConvertToYuv422Avx2(const std::uint8_t* pixels, int width, int height, std:
             const __m256i r = Channel(first, second, kRedShuffle);
 
             const __m256i ySum = _mm256_add_epi16(
-                _mm256_add_epi16(_mm256_mullo_epi16(r, k(77)), _mm256_mullo_epi16(g, k(150))),
-                _mm256_mullo_epi16(b, k(29)));
+                _mm256_add_epi16(_mm256_mullo_epi16(r, k77), _mm256_mullo_epi16(g, k150)),
+                _mm256_mullo_epi16(b, k29));
             const __m256i yWords = _mm256_srli_epi16(ySum, 8);
             const __m256i yBytes = _mm256_permute4x64_epi64(_mm256_packus_epi16(yWords, yWords),
                                                             _MM_SHUFFLE(3, 1, 2, 0));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(y + x), _mm256_castsi256_si128(yBytes));
 
             const __m256i cbSum = _mm256_sub_epi16(
-                _mm256_sub_epi16(_mm256_slli_epi16(b, 7), _mm256_mullo_epi16(r, k(43))),
-                _mm256_mullo_epi16(g, k(85)));
+                _mm256_sub_epi16(_mm256_slli_epi16(b, 7), _mm256_mullo_epi16(r, k43)),
+                _mm256_mullo_epi16(g, k85));
             const __m256i crSum = _mm256_sub_epi16(
-                _mm256_sub_epi16(_mm256_slli_epi16(r, 7), _mm256_mullo_epi16(g, k(107))),
-                _mm256_mullo_epi16(b, k(21)));
+                _mm256_sub_epi16(_mm256_slli_epi16(r, 7), _mm256_mullo_epi16(g, k107)),
+                _mm256_mullo_epi16(b, k21));
             const __m256i cbMeans = PairMeans(DivideBy256(cbSum));
             const __m256i crMeans = PairMeans(DivideBy256(crSum));
             // Per half: Cb of four pairs, Cr of four pairs; as bytes, then the four 32-bit
