@@ -94,28 +94,28 @@ std::uint64_t TransformBlockAvx2(const std::uint8_t* samples, std::size_t stride
     Lanes8 horizontal[8];
     dct::HorizontalTransform8(x, horizontal);
     // Vertical pass: input index = row, lane = horizontal frequency u. Each output row is
-    // quantised and stored as soon as it is done, which keeps fewer rows in registers. packs
-    // works per 128-bit half, so the row's eight words are quarters 0 and 2.
+    // quantised as soon as it is done, which keeps fewer rows in registers.
     Transpose8(horizontal, x);
     const __m128i shift = _mm_cvtsi32_si128(18 + shiftCode);
+    __m256i quantised[8];
     dct::Transform8Each<dct::DForm::kMasked, dct::Outputs::kSums>(x, 1, [&](int v, Lanes8 sum) {
-        const __m256i q = Quantise8(dct::FinalScaleOfSum(sum).v, multipliers + v * 8, shift);
-        const __m256i words =
-            _mm256_permute4x64_epi64(_mm256_packs_epi32(q, q), _MM_SHUFFLE(3, 1, 2, 0));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(coefficients + v * 8),
-                         _mm256_castsi256_si128(words));
+        quantised[v] = Quantise8(dct::FinalScaleOfSum(sum).v, multipliers + v * 8, shift);
     });
+    __m256i rowPairs[4];
+    for (std::size_t v = 0; v < 8; v += 2) {
+        // packs works per 128-bit half: quarters 0, 2, 1, 3 put the two rows back in order.
+        rowPairs[v / 2] = _mm256_permute4x64_epi64(
+            _mm256_packs_epi32(quantised[v], quantised[v + 1]), _MM_SHUFFLE(3, 1, 2, 0));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(coefficients + v * 8), rowPairs[v / 2]);
+    }
     // Saturating packs keep zero and non-zero apart: one byte per coefficient, four rows per
     // compare, put back in order after the per-half pack as above.
     const __m256i zero = _mm256_setzero_si256();
     std::uint64_t zeros = 0;
     for (std::size_t half = 0; half < 2; ++half) {
-        const __m256i first =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coefficients + 32 * half));
-        const __m256i second =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(coefficients + 32 * half + 16));
         const __m256i bytes =
-            _mm256_permute4x64_epi64(_mm256_packs_epi16(first, second), _MM_SHUFFLE(3, 1, 2, 0));
+            _mm256_permute4x64_epi64(_mm256_packs_epi16(rowPairs[2 * half], rowPairs[2 * half + 1]),
+                                     _MM_SHUFFLE(3, 1, 2, 0));
         const int mask = _mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, zero));
         zeros |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(mask)) << (32 * half);
     }
