@@ -14,6 +14,17 @@ import os
 import sys
 
 
+def write_items(w, items):
+    """Writes initialiser items, comma-separated, in lines of at most 96 columns."""
+    line = "   "
+    for item in items:
+        if len(line) + len(item) + 2 > 96:
+            w(line)
+            line = "   "
+        line += " " + item + ","
+    w(line)
+
+
 def main():
     data_dir = sys.argv[1] if len(sys.argv) > 1 else "/work/shared/data"
     with open(os.path.join(data_dir, "mpeg_audio_l3_huffman.json"), encoding="utf-8") as f:
@@ -52,13 +63,7 @@ def main():
           f"longest code {table['max_code_length']} bits; entry x * {ylen} + y.")
         w(f"inline constexpr std::array<HuffmanCode, {len(entries)}> kHuffmanCodes{name} = {{{{")
         items = [f"{{{length}, 0x{int(bits, 2):x}}}" for (_, _, length, bits) in entries]
-        line = "   "
-        for item in items:
-            if len(line) + len(item) + 2 > 96:
-                w(line)
-                line = "   "
-            line += " " + item + ","
-        w(line)
+        write_items(w, items)
         w("}};")
         w("")
 
@@ -111,13 +116,7 @@ def main():
           f"entry 8 v + 4 w + 2 x + y.")
         w(f"inline constexpr std::array<HuffmanCode, 16> kHuffmanCount1{key} = {{{{")
         items = [f"{{{e[4]}, 0x{int(e[5], 2):x}}}" for e in entries]
-        line = "   "
-        for item in items:
-            if len(line) + len(item) + 2 > 96:
-                w(line)
-                line = "   "
-            line += " " + item + ","
-        w(line)
+        write_items(w, items)
         w("}};")
         w("")
 
