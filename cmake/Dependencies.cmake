@@ -1,4 +1,11 @@
 # Every dependency is a Debian package (tools/debian-packages.txt).
+
+# Rebuilds of the same sources (several build trees, clean clones) come from ccache when present.
+find_program(FRAMZEL_CCACHE ccache)
+if(FRAMZEL_CCACHE AND NOT CMAKE_CXX_COMPILER_LAUNCHER)
+  set(CMAKE_C_COMPILER_LAUNCHER ${FRAMZEL_CCACHE})
+  set(CMAKE_CXX_COMPILER_LAUNCHER ${FRAMZEL_CCACHE})
+endif()
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
 find_package(JPEG REQUIRED)
