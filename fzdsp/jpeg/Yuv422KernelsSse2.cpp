@@ -1,12 +1,12 @@
 // The YUV422 encoder's kernels on SSE2, the baseline of every x86-64 processor: the same
 // integer arithmetic as the portable kernels, four 32-bit lanes per register.
 
-#include "fzdsp/Yuv422Kernels.h"
+#include "fzdsp/jpeg/Yuv422Kernels.h"
 
 #if defined(__SSE2__)
 
-#include "fzdsp/Yuv422ColourConversion.h"
-#include "fzdsp/Yuv422ForwardDctKernel.h"
+#include "fzdsp/jpeg/Yuv422ColourConversion.h"
+#include "fzdsp/jpeg/Yuv422ForwardDctKernel.h"
 
 #include <emmintrin.h>
 

@@ -1,9 +1,9 @@
-#include "fzdsp/Yuv422JpegEncoder.h"
+#include "fzdsp/jpeg/Yuv422JpegEncoder.h"
 
-#include "fzdsp/Yuv422JpegHeader.h"
-#include "fzdsp/Yuv422Kernels.h"
-#include "fzdsp/Yuv422Quantiser.h"
-#include "fzdsp/Yuv422ScanEncoder.h"
+#include "fzdsp/jpeg/Yuv422JpegHeader.h"
+#include "fzdsp/jpeg/Yuv422Kernels.h"
+#include "fzdsp/jpeg/Yuv422Quantiser.h"
+#include "fzdsp/jpeg/Yuv422ScanEncoder.h"
 #include "platform/log/Diagnostics.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fzdsp/GeometryCanvas.h"
-#include "fzdsp/PictureFormat.h"
+#include "fzdsp/picture/GeometryCanvas.h"
+#include "fzdsp/picture/PictureFormat.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "fzdsp/Yuv422JpegHeader.h"
+#include "fzdsp/jpeg/Yuv422JpegHeader.h"
 
-#include "fzdsp/JpegAnnexKTables.h"
-#include "fzdsp/Yuv422Quantiser.h"
+#include "fzdsp/jpeg/JpegAnnexKTables.h"
+#include "fzdsp/jpeg/Yuv422Quantiser.h"
 
 #include <cassert>
 #include <initializer_list>

@@ -5,9 +5,9 @@
 // the block coder's call disappears from the scan loop. Private to the encoder: include it
 // from Yuv422BlockCoder.cpp and Yuv422ScanEncoder.cpp only.
 
-#include "fzdsp/JpegAnnexKTables.h"
-#include "fzdsp/Yuv422BitWriter.h"
-#include "fzdsp/Yuv422BlockCoder.h"
+#include "fzdsp/jpeg/JpegAnnexKTables.h"
+#include "fzdsp/jpeg/Yuv422BitWriter.h"
+#include "fzdsp/jpeg/Yuv422BlockCoder.h"
 
 #include <array>
 #include <bit>

@@ -1,6 +1,6 @@
-#include "fzdsp/Yuv422BlockCoder.h"
+#include "fzdsp/jpeg/Yuv422BlockCoder.h"
 
-#include "fzdsp/Yuv422BlockCoding.h"
+#include "fzdsp/jpeg/Yuv422BlockCoding.h"
 #include "platform/log/Diagnostics.h"
 
 namespace fz {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fzdsp/BitmapInfoHeader.h"
+#include "fzdsp/picture/BitmapInfoHeader.h"
 
 #include <cstdint>
 #include <vector>

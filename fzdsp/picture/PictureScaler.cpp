@@ -1,8 +1,8 @@
-#include "fzdsp/PictureScaler.h"
+#include "fzdsp/picture/PictureScaler.h"
 
-#include "fzdsp/BilinearScaler.h"
-#include "fzdsp/PictureCopy.h"
-#include "fzdsp/PictureRotation.h"
+#include "fzdsp/picture/BilinearScaler.h"
+#include "fzdsp/picture/PictureCopy.h"
+#include "fzdsp/picture/PictureRotation.h"
 
 #include <cstddef>
 #include <cstring>

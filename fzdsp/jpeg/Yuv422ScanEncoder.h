@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fzdsp/Yuv422Kernels.h"
+#include "fzdsp/jpeg/Yuv422Kernels.h"
 
 #include <cstdint>
 #include <memory_resource>

@@ -1,4 +1,4 @@
-#include "fzdsp/PictureCopy.h"
+#include "fzdsp/picture/PictureCopy.h"
 
 #include <cstring>
 

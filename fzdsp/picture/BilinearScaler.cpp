@@ -1,4 +1,4 @@
-#include "fzdsp/BilinearScaler.h"
+#include "fzdsp/picture/BilinearScaler.h"
 
 #include <bit>
 #include <cstddef>

@@ -4,12 +4,12 @@
 // can stand in for a shared inline function of the other files. The selector runs it only on
 // processors that report AVX2.
 
-#include "fzdsp/Yuv422Kernels.h"
+#include "fzdsp/jpeg/Yuv422Kernels.h"
 
 #if defined(__AVX2__)
 
-#include "fzdsp/Yuv422ColourConversion.h"
-#include "fzdsp/Yuv422ForwardDctKernel.h"
+#include "fzdsp/jpeg/Yuv422ColourConversion.h"
+#include "fzdsp/jpeg/Yuv422ForwardDctKernel.h"
 
 #include <immintrin.h>
 

@@ -1,6 +1,6 @@
-#include "fzdsp/Yuv422ForwardDct.h"
+#include "fzdsp/jpeg/Yuv422ForwardDct.h"
 
-#include "fzdsp/Yuv422ForwardDctKernel.h"
+#include "fzdsp/jpeg/Yuv422ForwardDctKernel.h"
 
 #include <cstddef>
 

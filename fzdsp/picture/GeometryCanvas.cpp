@@ -1,4 +1,4 @@
-#include "fzdsp/GeometryCanvas.h"
+#include "fzdsp/picture/GeometryCanvas.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "fzdsp/SoundFileHeader.h"
+#include "fzdsp/formats/SoundFileHeader.h"
 
 #include <cstring>
 #include <limits>

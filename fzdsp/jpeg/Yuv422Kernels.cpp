@@ -1,8 +1,8 @@
-#include "fzdsp/Yuv422Kernels.h"
+#include "fzdsp/jpeg/Yuv422Kernels.h"
 
-#include "fzdsp/Yuv422ColourConversion.h"
-#include "fzdsp/Yuv422ForwardDct.h"
-#include "fzdsp/Yuv422Quantiser.h"
+#include "fzdsp/jpeg/Yuv422ColourConversion.h"
+#include "fzdsp/jpeg/Yuv422ForwardDct.h"
+#include "fzdsp/jpeg/Yuv422Quantiser.h"
 #include "platform/cpu/SimdLevel.h"
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "fzdsp/Yuv422ColourConversion.h"
+#include "fzdsp/jpeg/Yuv422ColourConversion.h"
 
 #include <cstddef>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "fzdsp/JpegAnnexKTables.h"
-#include "fzdsp/Yuv422BitWriter.h"
+#include "fzdsp/jpeg/JpegAnnexKTables.h"
+#include "fzdsp/jpeg/Yuv422BitWriter.h"
 
 #include <array>
 #include <cstdint>

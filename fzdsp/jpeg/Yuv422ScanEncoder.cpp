@@ -1,10 +1,10 @@
-#include "fzdsp/Yuv422ScanEncoder.h"
+#include "fzdsp/jpeg/Yuv422ScanEncoder.h"
 
-#include "fzdsp/JpegAnnexKTables.h"
-#include "fzdsp/Yuv422BitWriter.h"
-#include "fzdsp/Yuv422BlockCoder.h"
-#include "fzdsp/Yuv422BlockCoding.h"
-#include "fzdsp/Yuv422Quantiser.h"
+#include "fzdsp/jpeg/JpegAnnexKTables.h"
+#include "fzdsp/jpeg/Yuv422BitWriter.h"
+#include "fzdsp/jpeg/Yuv422BlockCoder.h"
+#include "fzdsp/jpeg/Yuv422BlockCoding.h"
+#include "fzdsp/jpeg/Yuv422Quantiser.h"
 #include "platform/log/Diagnostics.h"
 
 #include <cstddef>

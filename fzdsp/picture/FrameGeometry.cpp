@@ -1,6 +1,6 @@
-#include "fzdsp/FrameGeometry.h"
+#include "fzdsp/picture/FrameGeometry.h"
 
-#include "fzdsp/PictureCopy.h"
+#include "fzdsp/picture/PictureCopy.h"
 
 #include <algorithm>
 #include <cmath>

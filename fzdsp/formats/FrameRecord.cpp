@@ -1,4 +1,4 @@
-#include "fzdsp/FrameRecord.h"
+#include "fzdsp/formats/FrameRecord.h"
 
 #include <array>
 #include <limits>
