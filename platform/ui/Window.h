@@ -98,8 +98,9 @@ bool ShowWindow(WindowHandle window, bool visible);
 // Visible when the window and every ancestor are visible.
 bool IsWindowVisible(WindowHandle window);
 
-// The style as stored. SetWindowStyle keeps the visibility bit as ShowWindow set it unless
-// the new style changes it, and cannot turn a top-level window into a child (SetParent does).
+// The style as stored, kWsVisible following ShowWindow. SetWindowStyle stores the new style
+// as given (without kWsVisible the window is hidden), except that kWsChild always says whether
+// the window has a parent: SetParent, not the style, makes a window a child.
 std::uint32_t GetWindowStyle(WindowHandle window);
 bool SetWindowStyle(WindowHandle window, std::uint32_t style);
 
