@@ -1,8 +1,8 @@
 #include "tests/convert/MovieTestSupport.h"
 
-#include "fzdsp/FrameRecord.h"
-#include "fzdsp/SoundFileHeader.h"
-#include "fzdsp/Yuv422JpegEncoder.h"
+#include "fzdsp/formats/FrameRecord.h"
+#include "fzdsp/formats/SoundFileHeader.h"
+#include "fzdsp/jpeg/Yuv422JpegEncoder.h"
 #include "fzdsp/jpeglib/LibraryJpegWriter.h"
 #include "tests/fzdsp/JpegTestDecoder.h"
 #include "tests/support/IsolatedEnvironment.h"
