@@ -1,4 +1,4 @@
-#include "fzdsp/FrameGeometry.h"
+#include "fzdsp/picture/FrameGeometry.h"
 #include "tests/fzdsp/PictureTestSupport.h"
 
 #include <gtest/gtest.h>

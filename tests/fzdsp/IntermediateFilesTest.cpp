@@ -1,5 +1,5 @@
-#include "fzdsp/FrameRecord.h"
-#include "fzdsp/SoundFileHeader.h"
+#include "fzdsp/formats/FrameRecord.h"
+#include "fzdsp/formats/SoundFileHeader.h"
 #include "tests/support/IsolatedEnvironment.h"
 
 #include <cstdio>

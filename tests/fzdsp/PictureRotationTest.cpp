@@ -1,4 +1,4 @@
-#include "fzdsp/PictureRotation.h"
+#include "fzdsp/picture/PictureRotation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "fzdsp/PictureScaler.h"
+#include "fzdsp/picture/PictureScaler.h"
 
-#include "fzdsp/BilinearScaler.h"
-#include "fzdsp/PictureCopy.h"
+#include "fzdsp/picture/BilinearScaler.h"
+#include "fzdsp/picture/PictureCopy.h"
 #include "tests/fzdsp/PictureTestSupport.h"
 
 #include <gtest/gtest.h>
