@@ -4,7 +4,7 @@
 #include "fzctrl/convert/MovieContainer.h"
 #include "fzctrl/convert/ReplacementFile.h"
 #include "fzctrl/convert/Resampler.h"
-#include "fzdsp/SoundFileHeader.h"
+#include "fzdsp/formats/SoundFileHeader.h"
 #include "platform/log/Diagnostics.h"
 
 #include <bit>
