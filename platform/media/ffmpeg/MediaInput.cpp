@@ -90,15 +90,17 @@ MediaInput::~MediaInput() {
 }
 
 std::unique_ptr<MediaInput> MediaInput::OpenFile(const std::string& path,
-                                                 const SourceLimits& limits, std::string* error) {
+                                                 const SourceLimits& limits, std::string* error,
+                                                 OpenFailure* failure) {
     std::unique_ptr<MediaInput> input(new MediaInput);
-    if (!input->Open(path.c_str(), limits, error))
+    if (!input->Open(path.c_str(), limits, error, failure))
         return nullptr;
     return input;
 }
 
 std::unique_ptr<MediaInput> MediaInput::OpenMemory(std::span<const std::uint8_t> bytes,
-                                                   const SourceLimits& limits, std::string* error) {
+                                                   const SourceLimits& limits, std::string* error,
+                                                   OpenFailure* failure) {
     std::unique_ptr<MediaInput> input(new MediaInput);
     input->memory_ = std::make_unique<MemoryReader>(MemoryReader{bytes, 0});
     constexpr int kBufferSize = 32768;
@@ -110,22 +112,27 @@ std::unique_ptr<MediaInput> MediaInput::OpenMemory(std::span<const std::uint8_t>
         av_free(buffer);
         if (error != nullptr)
             *error = "out of memory";
+        if (failure != nullptr)
+            *failure = OpenFailure::UnknownType;
         return nullptr;
     }
-    if (!input->Open(nullptr, limits, error))
+    if (!input->Open(nullptr, limits, error, failure))
         return nullptr;
     return input;
 }
 
-bool MediaInput::Open(const char* url, const SourceLimits& limits, std::string* error) {
-    auto fail = [&](const std::string& why) {
+bool MediaInput::Open(const char* url, const SourceLimits& limits, std::string* error,
+                      OpenFailure* failure) {
+    auto fail = [&](const std::string& why, OpenFailure kind = OpenFailure::NoDecodableStream) {
         if (error != nullptr)
             *error = why;
+        if (failure != nullptr)
+            *failure = kind;
         return false;
     };
     AVFormatContext* raw = avformat_alloc_context();
     if (raw == nullptr)
-        return fail("out of memory");
+        return fail("out of memory", OpenFailure::UnknownType);
     raw->probesize = std::max<std::int64_t>(32, limits.probeBytes);
     raw->max_analyze_duration = limits.analyzeMicroseconds;
     raw->max_streams = limits.maxStreams;
@@ -135,7 +142,7 @@ bool MediaInput::Open(const char* url, const SourceLimits& limits, std::string* 
     }
     // On failure avformat_open_input frees the context itself.
     if (const int code = avformat_open_input(&raw, url, nullptr, nullptr); code < 0)
-        return fail("not a media file FFmpeg knows: " + AvError(code));
+        return fail("not a media file FFmpeg knows: " + AvError(code), OpenFailure::UnknownType);
     format_.reset(raw);
     if (const int code = avformat_find_stream_info(format_.get(), nullptr); code < 0)
         return fail("cannot read the streams: " + AvError(code));

@@ -18,15 +18,23 @@
 
 namespace fz::media::ffmpeg {
 
+// Why a file was not opened.
+enum class OpenFailure {
+    None,
+    UnknownType,       // libavformat does not recognise it (not a media file)
+    NoDecodableStream, // a media file, but no stream a decoder of this FFmpeg can take
+};
+
 class MediaInput {
 public:
     // Opens a file. Fails (null, with the reason in `error`) when libavformat cannot identify
     // the file or it holds no stream that a decoder knows.
     static std::unique_ptr<MediaInput> OpenFile(const std::string& path, const SourceLimits& limits,
-                                                std::string* error);
+                                                std::string* error, OpenFailure* failure = nullptr);
     // Opens bytes held by the caller, who keeps them alive and unchanged while the input lives.
     static std::unique_ptr<MediaInput> OpenMemory(std::span<const std::uint8_t> bytes,
-                                                  const SourceLimits& limits, std::string* error);
+                                                  const SourceLimits& limits, std::string* error,
+                                                  OpenFailure* failure = nullptr);
     ~MediaInput();
     MediaInput(const MediaInput&) = delete;
     MediaInput& operator=(const MediaInput&) = delete;
@@ -51,7 +59,8 @@ public:
 private:
     struct MemoryReader;
     MediaInput() = default;
-    bool Open(const char* url, const SourceLimits& limits, std::string* error);
+    bool Open(const char* url, const SourceLimits& limits, std::string* error,
+              OpenFailure* failure);
     void ChooseStreams(const SourceLimits& limits);
 
     std::unique_ptr<MemoryReader> memory_;

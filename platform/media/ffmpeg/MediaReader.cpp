@@ -16,25 +16,26 @@ MediaReader::~MediaReader() {
 }
 
 std::unique_ptr<MediaReader> MediaReader::OpenFile(const std::string& path,
-                                                   const SourceLimits& limits, std::string* error) {
-    std::unique_ptr<MediaInput> input = MediaInput::OpenFile(path, limits, error);
+                                                   const SourceLimits& limits, std::string* error,
+                                                   OpenFailure* failure) {
+    std::unique_ptr<MediaInput> input = MediaInput::OpenFile(path, limits, error, failure);
     if (!input)
         return nullptr;
     std::unique_ptr<MediaReader> reader(new MediaReader(std::move(input), limits));
-    return reader->OpenDecoders(error) ? std::move(reader) : nullptr;
+    return reader->OpenDecoders(error, failure) ? std::move(reader) : nullptr;
 }
 
 std::unique_ptr<MediaReader> MediaReader::OpenMemory(std::span<const std::uint8_t> bytes,
-                                                     const SourceLimits& limits,
-                                                     std::string* error) {
-    std::unique_ptr<MediaInput> input = MediaInput::OpenMemory(bytes, limits, error);
+                                                     const SourceLimits& limits, std::string* error,
+                                                     OpenFailure* failure) {
+    std::unique_ptr<MediaInput> input = MediaInput::OpenMemory(bytes, limits, error, failure);
     if (!input)
         return nullptr;
     std::unique_ptr<MediaReader> reader(new MediaReader(std::move(input), limits));
-    return reader->OpenDecoders(error) ? std::move(reader) : nullptr;
+    return reader->OpenDecoders(error, failure) ? std::move(reader) : nullptr;
 }
 
-bool MediaReader::OpenDecoders(std::string* error) {
+bool MediaReader::OpenDecoders(std::string* error, OpenFailure* failure) {
     std::string videoError;
     std::string audioError;
     if (input_->VideoStream() >= 0) {
@@ -50,6 +51,8 @@ bool MediaReader::OpenDecoders(std::string* error) {
         return true;
     if (error != nullptr)
         *error = !videoError.empty() ? videoError : audioError;
+    if (failure != nullptr)
+        *failure = OpenFailure::NoDecodableStream;
     return false;
 }
 

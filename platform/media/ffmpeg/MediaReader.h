@@ -31,10 +31,12 @@ public:
     // Opens the file and the decoders of its delivered streams. Null, with the reason in
     // `error`, when the file cannot be opened or no stream has a decoder that opens.
     static std::unique_ptr<MediaReader> OpenFile(const std::string& path,
-                                                 const SourceLimits& limits, std::string* error);
+                                                 const SourceLimits& limits, std::string* error,
+                                                 OpenFailure* failure = nullptr);
     // The same over bytes that the caller keeps alive while the reader lives.
     static std::unique_ptr<MediaReader> OpenMemory(std::span<const std::uint8_t> bytes,
-                                                   const SourceLimits& limits, std::string* error);
+                                                   const SourceLimits& limits, std::string* error,
+                                                   OpenFailure* failure = nullptr);
     ~MediaReader();
     MediaReader(const MediaReader&) = delete;
     MediaReader& operator=(const MediaReader&) = delete;
@@ -65,6 +67,8 @@ public:
     // when the container cannot seek.
     bool Seek(std::int64_t position);
     bool Running() const { return demuxer_.joinable(); }
+    // Where the next Start begins delivering (100-ns units), or began when running.
+    std::int64_t StartPosition() const { return startPosition_; }
 
     // Video pin's streaming thread.
     DecodeResult NextPicture(DecodedPicture& picture);
@@ -76,7 +80,7 @@ private:
     static constexpr std::size_t kAudioLane = 1;
 
     MediaReader(std::unique_ptr<MediaInput> input, const SourceLimits& limits);
-    bool OpenDecoders(std::string* error);
+    bool OpenDecoders(std::string* error, OpenFailure* failure);
     void Demux();
 
     const SourceLimits limits_;
