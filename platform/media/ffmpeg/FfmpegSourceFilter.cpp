@@ -36,7 +36,20 @@ HRESULT FailureResult(OpenFailure failure) {
     return failure == OpenFailure::UnknownType ? VFW_E_UNKNOWN_FILE_TYPE : VFW_E_UNSUPPORTED_STREAM;
 }
 
+std::mutex g_limitsMutex;
+SourceLimits g_fileLimits;
+
 } // namespace
+
+void SetFileSourceLimits(const SourceLimits& limits) {
+    const std::lock_guard lock(g_limitsMutex);
+    g_fileLimits = limits;
+}
+
+SourceLimits FileSourceLimits() {
+    const std::lock_guard lock(g_limitsMutex);
+    return g_fileLimits;
+}
 
 CFfmpegSourceFilter::CFfmpegSourceFilter(std::unique_ptr<MediaReader> reader)
     : CBaseFilter("FFmpeg Source", nullptr, CLSID_FfmpegSource)

@@ -34,6 +34,11 @@ namespace fz::media::ffmpeg {
 // RenderFile, not through the registry).
 inline constexpr CLSID CLSID_FfmpegSource = MakeGuid("{C481DA5F-103F-4881-AF5F-BA8C6B1D0B5F}");
 
+// The limits that RenderFile's source opens files with: the defaults, unless a harness (the
+// fuzzer) sets tighter ones before it builds graphs. Any thread.
+void SetFileSourceLimits(const SourceLimits& limits);
+SourceLimits FileSourceLimits();
+
 class CFfmpegSourceFilter final : public CBaseFilter,
                                   public IMediaSeeking,
                                   public IAMFilterMiscFlags {

@@ -5,7 +5,7 @@
 namespace fz::media {
 
 HRESULT CreateFileSourceFilter(const std::string& path, IBaseFilter** out) {
-    return ffmpeg::CFfmpegSourceFilter::CreateFromFile(path, ffmpeg::SourceLimits{}, out);
+    return ffmpeg::CFfmpegSourceFilter::CreateFromFile(path, ffmpeg::FileSourceLimits(), out);
 }
 
 } // namespace fz::media
