@@ -7,11 +7,11 @@
 // baseline N times at one size without timing, for instruction counts under callgrind
 // (inclusive cost of EncodeYuv422Jpeg against BaselineEncode, both called N times).
 
-#include "fzdsp/BitmapInfoHeader.h"
-#include "fzdsp/PictureScaler.h"
-#include "fzdsp/Yuv422JpegEncoder.h"
-#include "fzdsp/Yuv422Kernels.h"
+#include "fzdsp/jpeg/Yuv422JpegEncoder.h"
+#include "fzdsp/jpeg/Yuv422Kernels.h"
 #include "fzdsp/jpeglib/LibraryJpegWriter.h"
+#include "fzdsp/picture/BitmapInfoHeader.h"
+#include "fzdsp/picture/PictureScaler.h"
 #include "platform/log/Diagnostics.h"
 
 #include <algorithm>

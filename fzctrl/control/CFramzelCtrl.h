@@ -21,7 +21,8 @@ public:
     // with `audiocodec` as stored. The engine's temporary folder stays drive C:.
     CFramzelCtrl();
 
-    // Replaces the control's record by the caller's settings: width, height, framerate (at most
+    // Replaces the control's record by the caller's settings: width and height (a size below 1
+    // or above the video filter's kMaxTargetDimension takes its default), framerate (at most
     // 7; smaller values, negative ones too, as given), rotate, samplerate, bitrate, channels,
     // quality, jpegformat and all of temp_path with its last byte forced to 0. `fixed` becomes
     // 1; audiocodec and the result fields are 0. Then sets the engine's temporary folder from

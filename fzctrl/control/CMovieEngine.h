@@ -46,6 +46,17 @@ public:
     // ends in one. A text that is empty (after the trimming) leaves the folder empty.
     void SetTempPath(std::string_view text);
 
+    // Whether the temporary folder can take the conversion's files. An empty folder (drive C:
+    // refused, or a setting that names no folder) would make every temporary name resolve
+    // against the current directory, so the conversion driver checks this before a conversion
+    // starts and fails the conversion with `reason` unless `usable`. Also refused: a folder that
+    // does not exist, is no folder, or cannot be written. Reads the file system; control thread.
+    struct TempFolderCheck {
+        bool usable = false;
+        std::string reason; // empty when usable
+    };
+    TempFolderCheck CheckTempFolder() const;
+
 private:
     std::int16_t m_equalizerLevel = 0;
     Bool m_verticalCut = kFalse;

@@ -27,28 +27,33 @@ std::string ClassKeyPath(const CLSID& clsid) {
     return "CLSID\\" + FormatGuid(clsid);
 }
 
-HRESULT RegisterInprocServer(const CLSID& clsid, std::string_view friendlyName,
-                             std::string_view libraryPath, ThreadingModel model) {
+void AddInprocServerRegistration(reg::Transaction& change, const CLSID& clsid,
+                                 std::string_view friendlyName, std::string_view libraryPath,
+                                 ThreadingModel model) {
     const std::string classPath = ClassKeyPath(clsid);
     const std::string serverPath = classPath + "\\InprocServer32";
     // A stale InprocServer32 of an earlier registration may hold values we no longer write.
-    if (const reg::Status removed = reg::DeleteKeyTree(reg::Hive::ClassesRoot, serverPath);
-        removed != reg::kSuccess && removed != reg::kFileNotFound)
-        return SELFREG_E_CLASS;
-    reg::Key classKey;
-    reg::Key serverKey;
-    if (reg::CreateKey(reg::Hive::ClassesRoot, classPath, {}, &classKey) != reg::kSuccess ||
-        classKey.SetString("", friendlyName) != reg::kSuccess ||
-        reg::CreateKey(reg::Hive::ClassesRoot, serverPath, {}, &serverKey) != reg::kSuccess ||
-        serverKey.SetString("", libraryPath) != reg::kSuccess ||
-        serverKey.SetString("ThreadingModel", ThreadingModelName(model)) != reg::kSuccess)
-        return SELFREG_E_CLASS;
-    return S_OK;
+    change.DeleteKeyTree(serverPath);
+    change.SetString(classPath, "", friendlyName);
+    change.SetString(serverPath, "", libraryPath);
+    change.SetString(serverPath, "ThreadingModel", ThreadingModelName(model));
+}
+
+void AddInprocServerRemoval(reg::Transaction& change, const CLSID& clsid) {
+    change.DeleteKeyTree(ClassKeyPath(clsid));
+}
+
+HRESULT RegisterInprocServer(const CLSID& clsid, std::string_view friendlyName,
+                             std::string_view libraryPath, ThreadingModel model) {
+    reg::Transaction change(reg::Hive::ClassesRoot);
+    AddInprocServerRegistration(change, clsid, friendlyName, libraryPath, model);
+    return change.Commit() == reg::kSuccess ? S_OK : SELFREG_E_CLASS;
 }
 
 HRESULT UnregisterInprocServer(const CLSID& clsid) {
-    const reg::Status status = reg::DeleteKeyTree(reg::Hive::ClassesRoot, ClassKeyPath(clsid));
-    return status == reg::kSuccess || status == reg::kFileNotFound ? S_OK : SELFREG_E_CLASS;
+    reg::Transaction change(reg::Hive::ClassesRoot);
+    AddInprocServerRemoval(change, clsid);
+    return change.Commit() == reg::kSuccess ? S_OK : SELFREG_E_CLASS;
 }
 
 std::string LibraryPathOf(const void* address) {

@@ -1,4 +1,4 @@
-#include "fzdsp/BilinearScaler.h"
+#include "fzdsp/picture/BilinearScaler.h"
 #include "tests/fzdsp/PictureTestSupport.h"
 
 #include <gtest/gtest.h>

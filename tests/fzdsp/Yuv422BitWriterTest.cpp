@@ -1,4 +1,4 @@
-#include "fzdsp/Yuv422BitWriter.h"
+#include "fzdsp/jpeg/Yuv422BitWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The bit writer and the block coder of the YUV422 encoder against a model written straight
 // from the rules: bits one at a time, coefficients one at a time in zigzag order.
 
-#include "fzdsp/JpegAnnexKTables.h"
-#include "fzdsp/Yuv422BitWriter.h"
-#include "fzdsp/Yuv422BlockCoder.h"
+#include "fzdsp/jpeg/JpegAnnexKTables.h"
+#include "fzdsp/jpeg/Yuv422BitWriter.h"
+#include "fzdsp/jpeg/Yuv422BlockCoder.h"
 #include "platform/log/Diagnostics.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // The vector kernels of the YUV422 encoder against the portable ones, and the identities the
 // vector DCT is built on against the transform as defined.
 
-#include "fzdsp/Yuv422Kernels.h"
-#include "fzdsp/Yuv422ForwardDct.h"
-#include "fzdsp/Yuv422ForwardDctKernel.h"
-#include "fzdsp/Yuv422Quantiser.h"
-#include "fzdsp/Yuv422ScanEncoder.h"
+#include "fzdsp/jpeg/Yuv422Kernels.h"
+#include "fzdsp/jpeg/Yuv422ForwardDct.h"
+#include "fzdsp/jpeg/Yuv422ForwardDctKernel.h"
+#include "fzdsp/jpeg/Yuv422Quantiser.h"
+#include "fzdsp/jpeg/Yuv422ScanEncoder.h"
 #include "platform/log/Diagnostics.h"
 #include "tests/fzdsp/PictureTestSupport.h"
 

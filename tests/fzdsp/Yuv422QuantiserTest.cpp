@@ -1,6 +1,6 @@
-#include "fzdsp/Yuv422Quantiser.h"
-#include "fzdsp/JpegAnnexKTables.h"
-#include "fzdsp/Yuv422ForwardDct.h"
+#include "fzdsp/jpeg/Yuv422Quantiser.h"
+#include "fzdsp/jpeg/JpegAnnexKTables.h"
+#include "fzdsp/jpeg/Yuv422ForwardDct.h"
 
 #include <gtest/gtest.h>
 
