@@ -1,6 +1,7 @@
 #pragma once
 
 #include "fzctrl/control/Bool.h"
+#include "fzctrl/play/MoviePlayback.h"
 
 #include <cstdint>
 #include <string>
@@ -57,7 +58,12 @@ public:
     };
     TempFolderCheck CheckTempFolder() const;
 
+    // The player, its preview drawer and the preview target.
+    MoviePlayback& Playback() { return m_playback; }
+    const MoviePlayback& Playback() const { return m_playback; }
+
 private:
+    MoviePlayback m_playback;
     std::int16_t m_equalizerLevel = 0;
     Bool m_verticalCut = kFalse;
     WideScreenCutOff m_wideScreenCut;
