@@ -4,10 +4,25 @@
 
 #include <dlfcn.h>
 #include <filesystem>
+#include <mutex>
 
 namespace fz::com {
 
 namespace reg = fz::registry;
+
+namespace {
+
+struct InstalledPath {
+    std::mutex mutex;
+    std::string path;
+};
+
+InstalledPath& Installed() {
+    static InstalledPath installed;
+    return installed;
+}
+
+} // namespace
 
 std::string_view ThreadingModelName(ThreadingModel model) {
     switch (model) {
@@ -65,6 +80,20 @@ std::string LibraryPathOf(const void* address) {
     if (error)
         return {};
     return path.lexically_normal().string();
+}
+
+std::string ServerPathForRegistration(const void* addressInLibrary) {
+    {
+        std::lock_guard lock(Installed().mutex);
+        if (!Installed().path.empty())
+            return Installed().path;
+    }
+    return LibraryPathOf(addressInLibrary);
+}
+
+void SetInstalledServerPath(std::string path) {
+    std::lock_guard lock(Installed().mutex);
+    Installed().path = std::move(path);
 }
 
 } // namespace fz::com

@@ -44,4 +44,12 @@ void AddInprocServerRemoval(registry::Transaction& change, const CLSID& clsid);
 // dladdr; empty when none does. A server passes the address of one of its own functions.
 std::string LibraryPathOf(const void* address);
 
+// The path a server library registers for itself: LibraryPathOf(address), unless the tool
+// that registers it said where the library will be installed (SetInstalledServerPath; fzregsvr
+// --installed-as), as when a staged tree is registered before it is moved into place.
+std::string ServerPathForRegistration(const void* addressInLibrary);
+// For fzregsvr: the path to register instead of the loaded one; empty restores the default.
+// Affects every registration of the process that follows.
+void SetInstalledServerPath(std::string path);
+
 } // namespace fz::com
