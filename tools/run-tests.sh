@@ -30,18 +30,29 @@ export CCACHE_BASEDIR=$top CCACHE_NOHASHDIR=1
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
+# Each stage reports its wall time and the processor time of its processes (user + system,
+# all cores): on a busy machine the wall time says little, while the processor time divided by
+# the cores says what the stage takes on an idle machine.
 timings=()
+cpu_seconds() { # processor seconds used so far by this script's finished child processes
+  awk -v tick="$(getconf CLK_TCK)" '{ printf "%d", ($16 + $17) / tick }' "/proc/$$/stat"
+}
+note_time() { # note_time NAME START-SECONDS START-CPU
+  local cpu=$(($(cpu_seconds) - $3))
+  timings+=("$(printf '%-28s %5d s wall %6d s cpu' "$1" $((SECONDS - $2)) "$cpu")")
+}
 stage() { # stage NAME COMMAND...: runs and times one stage
-  local name=$1 start=$SECONDS
+  local name=$1 start=$SECONDS cpu
+  cpu=$(cpu_seconds)
   shift
   echo "=== $name"
   "$@"
-  timings+=("$(printf '%-28s %5d s' "$name" $((SECONDS - start)))")
+  note_time "$name" "$start" "$cpu"
 }
 report() {
-  echo "=== stage times"
+  echo "=== stage times ($jobs cores)"
   printf '%s\n' "${timings[@]}"
-  printf '%-28s %5d s\n' total $((SECONDS - run_start))
+  printf '%-28s %5d s wall %6d s cpu\n' total $((SECONDS - run_start)) "$(cpu_seconds)"
 }
 run_start=$SECONDS
 trap report EXIT
@@ -126,7 +137,8 @@ build_fuzz_nicely() {
 
 # overlap NAME-A FUNCTION-A NAME-B FUNCTION-B: two stages at once, both must pass.
 overlap() {
-  local start=$SECONDS status=0
+  local start=$SECONDS status=0 cpu
+  cpu=$(cpu_seconds)
   echo "=== $1 + $3"
   ("$2") >"$build/$1.log" 2>&1 &
   local a=$!
@@ -134,7 +146,7 @@ overlap() {
   local b=$!
   wait $a || { status=1; echo "$1 failed:"; tail -n 200 "$build/$1.log"; }
   wait $b || { status=1; echo "$3 failed:"; tail -n 200 "$build/$3.log"; }
-  timings+=("$(printf '%-28s %5d s' "$1 + $3" $((SECONDS - start)))")
+  note_time "$1 + $3" "$start" "$cpu"
   grep -h -E '^[0-9]+% tests passed|Total Test time' "$build/$1.log" "$build/$3.log" || true
   return $status
 }

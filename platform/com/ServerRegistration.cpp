@@ -2,8 +2,6 @@
 
 #include "platform/registry/Registry.h"
 
-#include <dlfcn.h>
-#include <filesystem>
 #include <mutex>
 
 namespace fz::com {
@@ -69,17 +67,6 @@ HRESULT UnregisterInprocServer(const CLSID& clsid) {
     reg::Transaction change(reg::Hive::ClassesRoot);
     AddInprocServerRemoval(change, clsid);
     return change.Commit() == reg::kSuccess ? S_OK : SELFREG_E_CLASS;
-}
-
-std::string LibraryPathOf(const void* address) {
-    Dl_info info{};
-    if (!address || dladdr(address, &info) == 0 || !info.dli_fname || !*info.dli_fname)
-        return {};
-    std::error_code error;
-    auto path = std::filesystem::absolute(info.dli_fname, error);
-    if (error)
-        return {};
-    return path.lexically_normal().string();
 }
 
 std::string ServerPathForRegistration(const void* addressInLibrary) {

@@ -1,8 +1,9 @@
 #include "platform/registry/HiveFile.h"
 
+#include "platform/fs/LibraryPath.h"
+
 #include <cerrno>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
@@ -43,15 +44,12 @@ std::string UserFolder() {
 // own library, found through the dynamic linker), so that a built tree runs uninstalled; an
 // installed tree uses the system folder chosen when the build was configured.
 std::string MachineFolder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&MachineFolder), &info) != 0 && info.dli_fname &&
-        *info.dli_fname) {
-        std::error_code error;
-        const auto library = std::filesystem::absolute(info.dli_fname, error).lexically_normal();
-        if (!error &&
-            std::filesystem::equivalent(library.parent_path(), FRAMZEL_BUILD_LIBRARY_DIR, error))
-            return WithoutTrailingSlashes(library.parent_path().string());
-    }
+    const std::filesystem::path library =
+        fs::LibraryPathOf(reinterpret_cast<const void*>(&MachineFolder));
+    std::error_code error;
+    if (!library.empty() &&
+        std::filesystem::equivalent(library.parent_path(), FRAMZEL_BUILD_LIBRARY_DIR, error))
+        return WithoutTrailingSlashes(library.parent_path().string());
     return FRAMZEL_MACHINE_HIVE_DIR;
 }
 
