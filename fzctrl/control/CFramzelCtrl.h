@@ -63,6 +63,21 @@ public:
     // Hands `value` to the engine's temporary folder by the rule of TempPathForEngine.
     void SetTempPath(const char* value);
 
+    // Conversion (CFramzelCtrlConvert.cpp). ConvertStart exchanges 90 and 270 in the control's
+    // record's rotation and sets `fixed` to 1, then starts the engine's conversion of `srcfile`
+    // into `dstfile` (host paths); TRUE when it started (movie-make mode) or completed (fast).
+    void ConvertStart(const char* srcfile, const char* dstfile, Bool bfast, Bool* bret);
+    void ConvertRecord(Bool* value);
+    void ConvertPause(Bool* value);
+    void ConvertRun(Bool* value);
+    void ConvertStop(Bool* value);
+    void ConvertSetPosition(long value);
+    void CanConvertSeeking(Bool* value);
+    void ConvertGetTotleTime(long* value);
+    void ConvertGetCurrentTime(long* value);
+    void GetConvertState(short* value);
+    void SetPreviewWindow(long hwnd, long left, long top, long right, long bottom);
+
     // The control's own record: the one last given to ConvertSetParam, or loaded at creation.
     const ConvertParams& Params() const { return m_params; }
     CMovieEngine& Engine() { return m_engine; }
