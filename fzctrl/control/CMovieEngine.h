@@ -66,6 +66,7 @@ public:
                      ConvertParams& record);
     void ConvertStop();
     CConvertGraph& ConvertGraph() { return m_conversion.Graph(); }
+    CConvertDriver& Conversion() { return m_conversion; }
     const CConvertGraph& ConvertGraph() const { return m_conversion.Graph(); }
 
 private:

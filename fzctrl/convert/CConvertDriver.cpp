@@ -116,7 +116,7 @@ int CConvertDriver::Start(const std::string& source, const std::string& target, 
     m_graph.Teardown(&copy.audioLengthMs);
     copy = MovieRecord(copy);
     int result = 0;
-    if (!WriteMovie(copy, target, frameFile, soundFile))
+    if (!WriteMovie(copy, target, frameFile, soundFile, m_abandon))
         result = ranToEnd ? 2 : 0;
     fs::DeleteFile(soundFile);
     fs::DeleteFile(frameFile);
@@ -141,7 +141,7 @@ void CConvertDriver::Stop(const std::string& tempFolder) {
 
 void CConvertDriver::WritePendingMovie(const std::string& frameFile, const std::string& soundFile) {
     ConvertParams copy = MovieRecord(m_snapshot);
-    WriteMovie(copy, m_pendingTarget, frameFile, soundFile);
+    WriteMovie(copy, m_pendingTarget, frameFile, soundFile, m_abandon);
     fs::DeleteFile(frameFile);
     fs::DeleteFile(soundFile);
     m_pendingTarget.clear();

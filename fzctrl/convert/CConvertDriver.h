@@ -3,6 +3,7 @@
 #include "fzctrl/control/ConvertParams.h"
 #include "fzctrl/convert/CConvertGraph.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,6 +41,10 @@ public:
     // no graph runs. `tempFolder` is the engine's current temporary folder.
     void Stop(const std::string& tempFolder);
 
+    // A flag that, once set (a second Ctrl-C of the command-line program), makes the movie
+    // writer give up: the conversion then leaves no movie. The flag outlives the driver's use.
+    void SetAbandonFlag(const std::atomic<bool>* abandon) { m_abandon = abandon; }
+
     CConvertGraph& Graph() { return m_graph; }
     const CConvertGraph& Graph() const { return m_graph; }
     const std::string& PendingTarget() const { return m_pendingTarget; }
@@ -52,6 +57,7 @@ private:
     std::string m_temporaryBase;
     ConvertParams m_snapshot{};
     bool m_fastWaiting = false;
+    const std::atomic<bool>* m_abandon = nullptr;
 };
 
 // The temporary base of a conversion: `tempFolder` + "fz_%08d_" + the target's file name (the
