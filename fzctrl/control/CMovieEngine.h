@@ -1,6 +1,9 @@
 #pragma once
 
 #include "fzctrl/control/Bool.h"
+#include "fzctrl/control/ConvertParams.h"
+#include "fzctrl/convert/CConvertDriver.h"
+#include "fzctrl/play/MoviePlayback.h"
 
 #include <cstdint>
 #include <string>
@@ -46,7 +49,34 @@ public:
     // ends in one. A text that is empty (after the trimming) leaves the folder empty.
     void SetTempPath(std::string_view text);
 
+    // Whether the temporary folder can take the conversion's files. An empty folder (drive C:
+    // refused, or a setting that names no folder) would make every temporary name resolve
+    // against the current directory, so the conversion driver checks this before a conversion
+    // starts and fails the conversion with `reason` unless `usable`. Also refused: a folder that
+    // does not exist, is no folder, or cannot be written. Reads the file system; control thread.
+    struct TempFolderCheck {
+        bool usable = false;
+        std::string reason; // empty when usable
+    };
+    TempFolderCheck CheckTempFolder() const;
+
+    // The player, its preview drawer and the preview target.
+    MoviePlayback& Playback() { return m_playback; }
+    const MoviePlayback& Playback() const { return m_playback; }
+
+    // The conversion (CConvertDriver.h) with this engine's settings and temporary folder:
+    // ConvertStart returns 0 or 2; ConvertStop writes a recorded movie. The conversion graph
+    // answers Record, Pause, Run, the position, the times and the state.
+    int ConvertStart(const std::string& source, const std::string& target, bool fast,
+                     ConvertParams& record);
+    void ConvertStop();
+    CConvertGraph& ConvertGraph() { return m_conversion.Graph(); }
+    CConvertDriver& Conversion() { return m_conversion; }
+    const CConvertGraph& ConvertGraph() const { return m_conversion.Graph(); }
+
 private:
+    MoviePlayback m_playback;
+    CConvertDriver m_conversion;
     std::int16_t m_equalizerLevel = 0;
     Bool m_verticalCut = kFalse;
     WideScreenCutOff m_wideScreenCut;

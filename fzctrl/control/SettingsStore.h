@@ -18,14 +18,15 @@ namespace fz {
 // refused.
 std::string DefaultTempFolder();
 
-// A whole record as stored: every field zeroed, then each row of kRecordValues in order, then
-// the temporary folder. A store that cannot be read gives every default. `audiocodec` is left
-// as stored; the result fields are 0.
+// A whole record as stored (all values from one version of the store): every field zeroed,
+// then each row of kRecordValues in order, then the temporary folder. A store that cannot be read
+// gives every default. `audiocodec` is left as stored; the result fields are 0.
 ConvertParams LoadConvertParams();
 
 // Writes the record's integer values unchecked, in table order, and its temporary folder as a
-// string up to its terminator (at most the field's 260 bytes). kSuccess only when the key could
-// be created or opened and every value was written; otherwise the first failure.
+// string up to its terminator (at most the field's 260 bytes), as one change of the store: a
+// reader in another process sees the whole old record or the whole new one. kSuccess, or the
+// failure with nothing written.
 registry::Status StoreConvertParams(const ConvertParams& params);
 
 // The row whose name equals `name` without regard to case, or null.

@@ -18,12 +18,10 @@ thread_local int t_initializeCount = 0;
 struct LoadedServer {
     void* handle = nullptr;
     DllGetClassObjectFunction getClassObject = nullptr;
-    DllCanUnloadNowFunction canUnloadNow = nullptr;
-    int callsInProgress = 0; // DllGetClassObject calls that have not returned yet
 };
 
-// The libraries that CoGetClassObject loaded. The mutex is never held while a library's code
-// runs except for DllCanUnloadNow, which only reads its counts.
+// The libraries that CoGetClassObject loaded; each stays loaded until the process ends. The
+// mutex is never held while a library's code runs.
 class ServerTable {
 public:
     static ServerTable& Instance() {
@@ -31,9 +29,8 @@ public:
         return *table;
     }
 
-    // Finds or loads the library and marks a DllGetClassObject call as in progress.
-    HRESULT Enter(const std::string& path, DllGetClassObjectFunction* getClassObject,
-                  void** handleOut) {
+    // Finds or loads the library.
+    HRESULT Find(const std::string& path, DllGetClassObjectFunction* getClassObject) {
         void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!handle)
             return CO_E_DLLNOTFOUND;
@@ -47,43 +44,14 @@ public:
             server.handle = handle;
             server.getClassObject =
                 reinterpret_cast<DllGetClassObjectFunction>(dlsym(handle, "DllGetClassObject"));
-            server.canUnloadNow =
-                reinterpret_cast<DllCanUnloadNowFunction>(dlsym(handle, "DllCanUnloadNow"));
             if (!server.getClassObject) {
-                dlclose(handle);
+                dlclose(handle); // never ran any of its code but its constructors
                 return CO_E_ERRORINDLL;
             }
             it = m_servers.insert(m_servers.end(), server);
         }
-        ++it->callsInProgress;
         *getClassObject = it->getClassObject;
-        *handleOut = it->handle;
         return S_OK;
-    }
-
-    void Leave(void* handle) {
-        std::lock_guard lock(m_mutex);
-        for (LoadedServer& server : m_servers)
-            if (server.handle == handle)
-                --server.callsInProgress;
-    }
-
-    void FreeUnused() {
-        std::vector<void*> unload;
-        {
-            std::lock_guard lock(m_mutex);
-            // A library that says S_OK has no objects and no locks, and no new object can come
-            // from it without passing through this table, so it is removed under the lock.
-            std::erase_if(m_servers, [&](const LoadedServer& server) {
-                if (server.callsInProgress > 0 || !server.canUnloadNow ||
-                    server.canUnloadNow() != S_OK)
-                    return false;
-                unload.push_back(server.handle);
-                return true;
-            });
-        }
-        for (void* handle : unload)
-            dlclose(handle);
     }
 
     std::size_t Count() {
@@ -138,12 +106,9 @@ HRESULT CoGetClassObject(const CLSID& clsid, std::uint32_t context, void* server
     if (path.empty())
         return REGDB_E_CLASSNOTREG;
     DllGetClassObjectFunction getClassObject = nullptr;
-    void* handle = nullptr;
-    if (const HRESULT entered = ServerTable::Instance().Enter(path, &getClassObject, &handle);
-        Failed(entered))
-        return entered;
+    if (const HRESULT found = ServerTable::Instance().Find(path, &getClassObject); Failed(found))
+        return found;
     const HRESULT result = getClassObject(clsid, iid, object);
-    ServerTable::Instance().Leave(handle);
     if (Failed(result))
         *object = nullptr;
     return result;
@@ -165,9 +130,7 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, std::uint32_t cont
     return result;
 }
 
-void CoFreeUnusedLibraries() {
-    ServerTable::Instance().FreeUnused();
-}
+void CoFreeUnusedLibraries() {}
 
 std::size_t LoadedServerCount() {
     return ServerTable::Instance().Count();

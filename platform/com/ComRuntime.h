@@ -34,7 +34,7 @@ void CoUninitialize();
 //     cannot be; CO_E_ERRORINDLL when it has no DllGetClassObject);
 //  3. its DllGetClassObject is asked (CLASS_E_CLASSNOTAVAILABLE when it does not know the
 //     class).
-// Loaded libraries stay in a process-wide table until CoFreeUnusedLibraries.
+// Loaded libraries stay loaded until the process ends (see CoFreeUnusedLibraries).
 // `serverInfo` must be null (there are no remote servers).
 HRESULT CoGetClassObject(const CLSID& clsid, std::uint32_t context, void* serverInfo,
                          const IID& iid, void** object);
@@ -52,8 +52,15 @@ HRESULT CoCreateInstance(const CLSID& clsid, IUnknown* outer, std::uint32_t cont
     return CoCreateInstance(clsid, outer, context, T::kIid, object->PutVoid());
 }
 
-// Unloads every loaded server library whose DllCanUnloadNow returns S_OK (a library without
-// one stays). Libraries are only unloaded here, never behind a caller's back.
+// Releases nothing: in-process server libraries stay loaded for the life of the process, so
+// this call (which the engine's code makes, as it would on the original platform) is safe at
+// any time from any thread. Unloading cannot be made safe: when an object's last Release has
+// brought its library's counts to 0 and DllCanUnloadNow says S_OK, the releasing thread is
+// still running the library's code on its way back (the destructor's and Release's ends), and
+// a server may have threads of its own winding down; no count tells when they have left, and
+// unmapping the code under them would crash the process. A process loads a handful of server
+// libraries once, and an idle one costs nothing worth unloading for. DllCanUnloadNow stays
+// meaningful for tools and tests that ask it.
 void CoFreeUnusedLibraries();
 
 // The library registered for a class (InprocServer32's default value), or empty.

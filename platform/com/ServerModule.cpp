@@ -18,26 +18,21 @@ HRESULT CanUnloadServer(const ModuleCounts& counts) {
 }
 
 HRESULT RegisterServerClasses(std::span<const ServerClass> classes, const void* addressInLibrary) {
-    const std::string library = LibraryPathOf(addressInLibrary);
+    const std::string library = ServerPathForRegistration(addressInLibrary);
     if (library.empty())
         return SELFREG_E_CLASS;
-    for (std::size_t i = 0; i < classes.size(); ++i) {
-        const ServerClass& entry = classes[i];
-        if (Failed(RegisterInprocServer(entry.clsid, entry.friendlyName, library,
-                                        entry.threadingModel))) {
-            UnregisterServerClasses(classes.first(i + 1));
-            return SELFREG_E_CLASS;
-        }
-    }
-    return S_OK;
+    registry::Transaction change(registry::Hive::ClassesRoot);
+    for (const ServerClass& entry : classes)
+        AddInprocServerRegistration(change, entry.clsid, entry.friendlyName, library,
+                                    entry.threadingModel);
+    return change.Commit() == registry::kSuccess ? S_OK : SELFREG_E_CLASS;
 }
 
 HRESULT UnregisterServerClasses(std::span<const ServerClass> classes) {
-    HRESULT result = S_OK;
+    registry::Transaction change(registry::Hive::ClassesRoot);
     for (const ServerClass& entry : classes)
-        if (Failed(UnregisterInprocServer(entry.clsid)))
-            result = SELFREG_E_CLASS;
-    return result;
+        AddInprocServerRemoval(change, entry.clsid);
+    return change.Commit() == registry::kSuccess ? S_OK : SELFREG_E_CLASS;
 }
 
 } // namespace fz::com

@@ -43,11 +43,11 @@ HRESULT GetServerClassObject(std::span<const ServerClass> classes, const CLSID& 
 // DllCanUnloadNow: S_OK when the library has no live objects and no locks, else S_FALSE.
 HRESULT CanUnloadServer(const ModuleCounts& counts);
 // DllRegisterServer: registers every class of the table with the path of the library that
-// holds `addressInLibrary`; SELFREG_E_CLASS on failure, after removing the classes it had
-// registered.
+// holds `addressInLibrary` (ServerPathForRegistration), as one change of the registry;
+// SELFREG_E_CLASS (and nothing registered) on failure.
 HRESULT RegisterServerClasses(std::span<const ServerClass> classes, const void* addressInLibrary);
-// DllUnregisterServer: removes every class of the table; SELFREG_E_CLASS when one cannot be
-// removed (the others are removed all the same).
+// DllUnregisterServer: removes every class of the table, as one change; SELFREG_E_CLASS (and
+// nothing removed) when the registry cannot be written.
 HRESULT UnregisterServerClasses(std::span<const ServerClass> classes);
 
 // The signatures of the entry points, as CoCreateInstance and fzregsvr look them up.

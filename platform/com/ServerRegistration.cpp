@@ -2,12 +2,25 @@
 
 #include "platform/registry/Registry.h"
 
-#include <dlfcn.h>
-#include <filesystem>
+#include <mutex>
 
 namespace fz::com {
 
 namespace reg = fz::registry;
+
+namespace {
+
+struct InstalledPath {
+    std::mutex mutex;
+    std::string path;
+};
+
+InstalledPath& Installed() {
+    static InstalledPath installed;
+    return installed;
+}
+
+} // namespace
 
 std::string_view ThreadingModelName(ThreadingModel model) {
     switch (model) {
@@ -27,39 +40,47 @@ std::string ClassKeyPath(const CLSID& clsid) {
     return "CLSID\\" + FormatGuid(clsid);
 }
 
-HRESULT RegisterInprocServer(const CLSID& clsid, std::string_view friendlyName,
-                             std::string_view libraryPath, ThreadingModel model) {
+void AddInprocServerRegistration(reg::Transaction& change, const CLSID& clsid,
+                                 std::string_view friendlyName, std::string_view libraryPath,
+                                 ThreadingModel model) {
     const std::string classPath = ClassKeyPath(clsid);
     const std::string serverPath = classPath + "\\InprocServer32";
     // A stale InprocServer32 of an earlier registration may hold values we no longer write.
-    if (const reg::Status removed = reg::DeleteKeyTree(reg::Hive::ClassesRoot, serverPath);
-        removed != reg::kSuccess && removed != reg::kFileNotFound)
-        return SELFREG_E_CLASS;
-    reg::Key classKey;
-    reg::Key serverKey;
-    if (reg::CreateKey(reg::Hive::ClassesRoot, classPath, {}, &classKey) != reg::kSuccess ||
-        classKey.SetString("", friendlyName) != reg::kSuccess ||
-        reg::CreateKey(reg::Hive::ClassesRoot, serverPath, {}, &serverKey) != reg::kSuccess ||
-        serverKey.SetString("", libraryPath) != reg::kSuccess ||
-        serverKey.SetString("ThreadingModel", ThreadingModelName(model)) != reg::kSuccess)
-        return SELFREG_E_CLASS;
-    return S_OK;
+    change.DeleteKeyTree(serverPath);
+    change.SetString(classPath, "", friendlyName);
+    change.SetString(serverPath, "", libraryPath);
+    change.SetString(serverPath, "ThreadingModel", ThreadingModelName(model));
+}
+
+void AddInprocServerRemoval(reg::Transaction& change, const CLSID& clsid) {
+    change.DeleteKeyTree(ClassKeyPath(clsid));
+}
+
+HRESULT RegisterInprocServer(const CLSID& clsid, std::string_view friendlyName,
+                             std::string_view libraryPath, ThreadingModel model) {
+    reg::Transaction change(reg::Hive::ClassesRoot);
+    AddInprocServerRegistration(change, clsid, friendlyName, libraryPath, model);
+    return change.Commit() == reg::kSuccess ? S_OK : SELFREG_E_CLASS;
 }
 
 HRESULT UnregisterInprocServer(const CLSID& clsid) {
-    const reg::Status status = reg::DeleteKeyTree(reg::Hive::ClassesRoot, ClassKeyPath(clsid));
-    return status == reg::kSuccess || status == reg::kFileNotFound ? S_OK : SELFREG_E_CLASS;
+    reg::Transaction change(reg::Hive::ClassesRoot);
+    AddInprocServerRemoval(change, clsid);
+    return change.Commit() == reg::kSuccess ? S_OK : SELFREG_E_CLASS;
 }
 
-std::string LibraryPathOf(const void* address) {
-    Dl_info info{};
-    if (!address || dladdr(address, &info) == 0 || !info.dli_fname || !*info.dli_fname)
-        return {};
-    std::error_code error;
-    auto path = std::filesystem::absolute(info.dli_fname, error);
-    if (error)
-        return {};
-    return path.lexically_normal().string();
+std::string ServerPathForRegistration(const void* addressInLibrary) {
+    {
+        std::lock_guard lock(Installed().mutex);
+        if (!Installed().path.empty())
+            return Installed().path;
+    }
+    return LibraryPathOf(addressInLibrary);
+}
+
+void SetInstalledServerPath(std::string path) {
+    std::lock_guard lock(Installed().mutex);
+    Installed().path = std::move(path);
 }
 
 } // namespace fz::com

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -9,14 +10,20 @@
 namespace fz {
 namespace {
 
-std::mutex& SinkMutex() {
-    static std::mutex mutex;
-    return mutex;
+// The installed sink, replaced as a whole so that a caller can hold on to the one it took.
+struct SinkSlot {
+    std::mutex mutex;
+    std::shared_ptr<const DiagnosticsSink> sink;
+};
+
+SinkSlot& Slot() {
+    static SinkSlot* slot = new SinkSlot; // lines may be printed while the process exits
+    return *slot;
 }
 
-DiagnosticsSink& Sink() {
-    static DiagnosticsSink sink;
-    return sink;
+std::mutex& StandardOutputMutex() {
+    static std::mutex* mutex = new std::mutex;
+    return *mutex;
 }
 
 } // namespace
@@ -36,18 +43,27 @@ void DebugPrint(const char* format, ...) {
     }
     va_end(args);
 
-    std::lock_guard lock(SinkMutex());
-    if (Sink()) {
-        Sink()(text);
-    } else {
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
+    std::shared_ptr<const DiagnosticsSink> sink;
+    {
+        std::lock_guard lock(Slot().mutex);
+        sink = Slot().sink;
     }
+    // The sink runs without any lock of ours held: a host's sink may wait for its GUI thread,
+    // and that thread may be printing too.
+    if (sink) {
+        (*sink)(text);
+        return;
+    }
+    std::lock_guard lock(StandardOutputMutex());
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
 }
 
 DiagnosticsSink SetDiagnosticsSink(DiagnosticsSink sink) {
-    std::lock_guard lock(SinkMutex());
-    return std::exchange(Sink(), std::move(sink));
+    auto installed = sink ? std::make_shared<const DiagnosticsSink>(std::move(sink)) : nullptr;
+    std::lock_guard lock(Slot().mutex);
+    auto previous = std::exchange(Slot().sink, std::move(installed));
+    return previous ? *previous : DiagnosticsSink();
 }
 
 } // namespace fz

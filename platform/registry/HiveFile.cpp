@@ -1,8 +1,9 @@
 #include "platform/registry/HiveFile.h"
 
+#include "platform/fs/LibraryPath.h"
+
 #include <cerrno>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
@@ -39,30 +40,30 @@ std::string UserFolder() {
     return WithoutTrailingSlashes(config) + "/framzel";
 }
 
-// The folder of libfzplatform.so (this code's own library), found through the dynamic linker.
+// The machine hive's folder: the build tree keeps its own beside libfzplatform.so (this code's
+// own library, found through the dynamic linker), so that a built tree runs uninstalled; an
+// installed tree uses the system folder chosen when the build was configured.
 std::string MachineFolder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&MachineFolder), &info) == 0 || !info.dli_fname ||
-        !*info.dli_fname)
-        return {};
+    const std::filesystem::path library =
+        fs::LibraryPathOf(reinterpret_cast<const void*>(&MachineFolder));
     std::error_code error;
-    const auto library = std::filesystem::absolute(info.dli_fname, error).lexically_normal();
-    if (error)
-        return {};
-    return WithoutTrailingSlashes(library.parent_path().string());
+    if (!library.empty() &&
+        std::filesystem::equivalent(library.parent_path(), FRAMZEL_BUILD_LIBRARY_DIR, error))
+        return WithoutTrailingSlashes(library.parent_path().string());
+    return FRAMZEL_MACHINE_HIVE_DIR;
 }
 
-// mkdir -p with mode 0700 for the folders it makes.
-bool MakeFolders(const std::string& folder) {
+// mkdir -p with `mode` for the folders it makes.
+bool MakeFolders(const std::string& folder, mode_t mode) {
     struct stat info {};
     if (stat(folder.c_str(), &info) == 0)
         return S_ISDIR(info.st_mode);
     if (errno != ENOENT)
         return false;
     const std::size_t slash = folder.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash)))
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash), mode))
         return false;
-    return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+    return mkdir(folder.c_str(), mode) == 0 || errno == EEXIST;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -77,6 +78,39 @@ bool WriteAll(int fd, const std::string& text) {
         done += static_cast<std::size_t>(written);
     }
     return true;
+}
+
+std::optional<FileIdentity> IdentityOf(const struct stat& info) {
+    if (!S_ISREG(info.st_mode))
+        return std::nullopt;
+    FileIdentity identity;
+    identity.device = info.st_dev;
+    identity.inode = info.st_ino;
+    identity.size = info.st_size;
+    identity.modifiedSeconds = info.st_mtim.tv_sec;
+    identity.modifiedNanoseconds = info.st_mtim.tv_nsec;
+    identity.changedSeconds = info.st_ctim.tv_sec;
+    identity.changedNanoseconds = info.st_ctim.tv_nsec;
+    return identity;
+}
+
+bool Later(const timespec& a, const timespec& b) {
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+// Makes the new version's modification time later than the old one's (see FileIdentity).
+bool StampLaterThan(int fd, const std::string& oldFile) {
+    struct stat old {};
+    struct stat fresh {};
+    if (stat(oldFile.c_str(), &old) != 0 || fstat(fd, &fresh) != 0 ||
+        Later(fresh.st_mtim, old.st_mtim))
+        return true;
+    timespec times[2] = {{0, UTIME_OMIT}, old.st_mtim};
+    if (++times[1].tv_nsec == 1000000000) {
+        times[1].tv_nsec = 0;
+        ++times[1].tv_sec;
+    }
+    return futimens(fd, times) == 0;
 }
 
 } // namespace
@@ -95,13 +129,25 @@ HiveLocation LocateHive(Hive hive) {
     return location;
 }
 
-std::string ReadHiveText(const HiveLocation& location) {
-    std::string text;
+std::optional<FileIdentity> HiveFileIdentity(const HiveLocation& location) {
+    struct stat info {};
+    if (location.file.empty() || stat(location.file.c_str(), &info) != 0)
+        return std::nullopt;
+    return IdentityOf(info);
+}
+
+HiveFileText ReadHiveText(const HiveLocation& location) {
+    HiveFileText result;
     if (location.file.empty())
-        return text;
-    const int fd = open(location.file.c_str(), O_RDONLY | O_CLOEXEC);
+        return result;
+    const int fd = open(location.file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return text;
+        return result;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return result;
+    }
     char buffer[16384];
     for (;;) {
         const ssize_t got = read(fd, buffer, sizeof buffer);
@@ -109,10 +155,11 @@ std::string ReadHiveText(const HiveLocation& location) {
             continue;
         if (got <= 0)
             break;
-        text.append(buffer, static_cast<std::size_t>(got));
+        result.text.append(buffer, static_cast<std::size_t>(got));
     }
     close(fd);
-    return text;
+    result.identity = IdentityOf(info);
+    return result;
 }
 
 HiveLock::~HiveLock() {
@@ -121,17 +168,25 @@ HiveLock::~HiveLock() {
 }
 
 Status HiveLock::Acquire(const HiveLocation& location) {
-    if (location.folder.empty() || !MakeFolders(location.folder))
+    // The user's settings are private; the machine hive is read by everyone.
+    const mode_t mode = location.name == "user" ? 0700 : 0755;
+    if (location.folder.empty() || !MakeFolders(location.folder, mode))
         return kAccessDenied;
     // access() also reports a read-only file system to root, which mode bits do not stop.
     if (access(location.folder.c_str(), W_OK) != 0)
         return kAccessDenied;
     const std::string lockFile = location.file + ".lock";
-    int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    constexpr int kFlags = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
+    int fd = open(lockFile.c_str(), O_RDWR | O_CREAT | kFlags, 0644);
     if (fd < 0 && errno == EACCES)
-        fd = open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+        fd = open(lockFile.c_str(), O_RDONLY | kFlags);
     if (fd < 0)
         return kAccessDenied;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return kAccessDenied;
+    }
     while (flock(fd, LOCK_EX) != 0) {
         if (errno != EINTR) {
             close(fd);
@@ -145,11 +200,13 @@ Status HiveLock::Acquire(const HiveLocation& location) {
 Status WriteHiveAtomically(const HiveLocation& location, const std::string& text) {
     const std::string temporary = location.file + ".new";
     const mode_t mode = location.name == "user" ? 0600 : 0644; // the user's settings are private
+    // The lock makes "<hive file>.new" ours; whatever stands there is left over from a crash.
+    unlink(temporary.c_str());
     const int fd =
-        open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, mode);
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
     if (fd < 0)
         return kAccessDenied;
-    const bool written = WriteAll(fd, text) && fsync(fd) == 0;
+    const bool written = WriteAll(fd, text) && StampLaterThan(fd, location.file) && fsync(fd) == 0;
     if (close(fd) != 0 || !written || rename(temporary.c_str(), location.file.c_str()) != 0) {
         unlink(temporary.c_str());
         return kAccessDenied;

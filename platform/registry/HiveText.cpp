@@ -1,10 +1,8 @@
 #include "platform/registry/HiveText.h"
 #include "platform/text/HexDigit.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <optional>
-#include <unordered_map>
 
 namespace fz::registry {
 namespace {
@@ -361,153 +359,19 @@ void AppendValue(std::string& out, const HiveValue& value) {
     out += '\n';
 }
 
-std::string_view LastName(std::string_view path) {
-    const std::size_t at = path.rfind(kSeparator);
-    return at == std::string_view::npos ? path : path.substr(at + 1);
+void AppendDamagedLines(std::string& out, const HiveKey& key) {
+    for (const std::string& line : key.damagedLines) {
+        out += line;
+        out += '\n';
+    }
 }
 
 } // namespace
 
-const HiveValue* HiveKey::FindValue(std::string_view name) const {
-    for (const HiveValue& value : values)
-        if (EqualsFolded(value.name, name))
-            return &value;
-    return nullptr;
-}
-
-HiveValue* HiveKey::FindValue(std::string_view name) {
-    return const_cast<HiveValue*>(static_cast<const HiveKey*>(this)->FindValue(name));
-}
-
-HiveContents::HiveContents() {
-    m_keys.emplace(std::string(), HiveKey{});
-}
-
-const HiveKey* HiveContents::Find(std::string_view path) const {
-    auto it = m_keys.find(FoldCase(path));
-    return it == m_keys.end() ? nullptr : &it->second;
-}
-
-HiveKey* HiveContents::Find(std::string_view path) {
-    return const_cast<HiveKey*>(static_cast<const HiveContents*>(this)->Find(path));
-}
-
-HiveKey& HiveContents::Create(std::string_view path, std::string_view className, bool* created) {
-    HiveKey* key = &m_keys.begin()->second; // the root sorts first
-    bool isNew = false;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find(kSeparator, start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        const std::string_view name = path.substr(start, end - start);
-        const std::string childPath =
-            key->path.empty() ? std::string(name) : key->path + kSeparator + std::string(name);
-        auto [it, inserted] = m_keys.try_emplace(FoldCase(childPath));
-        if (inserted)
-            it->second.path = childPath;
-        isNew = inserted;
-        key = &it->second;
-        start = end + 1;
-    }
-    if (isNew)
-        key->className = className;
-    if (created)
-        *created = isNew;
-    return *key;
-}
-
-bool HiveContents::RemoveTree(std::string_view path) {
-    const std::string folded = FoldCase(path);
-    if (folded.empty()) {
-        HiveKey& root = m_keys.begin()->second;
-        root.values.clear();
-        m_keys.erase(std::next(m_keys.begin()), m_keys.end());
-        return true;
-    }
-    auto it = m_keys.find(folded);
-    if (it == m_keys.end())
-        return false;
-    const std::string prefix = folded + kSeparator;
-    auto end = std::next(it);
-    while (end != m_keys.end() && end->first.compare(0, prefix.size(), prefix) == 0)
-        ++end;
-    m_keys.erase(it, end);
-    return true;
-}
-
-void HiveContents::MergeRepeatedValues() {
-    std::unordered_map<std::string, std::size_t> seen;
-    for (auto& [folded, key] : m_keys) {
-        if (key.values.size() < 2)
-            continue;
-        seen.clear();
-        std::vector<HiveValue> merged;
-        merged.reserve(key.values.size());
-        for (HiveValue& value : key.values) {
-            auto [it, inserted] = seen.try_emplace(FoldCase(value.name), merged.size());
-            if (inserted) {
-                merged.push_back(std::move(value));
-            } else {
-                merged[it->second].type = value.type;
-                merged[it->second].data = std::move(value.data);
-            }
-        }
-        key.values = std::move(merged);
-    }
-}
-
-std::vector<std::string> HiveContents::SubKeyNames(std::string_view path) const {
-    const std::string folded = FoldCase(path);
-    const std::string prefix = folded.empty() ? std::string() : folded + kSeparator;
-    std::vector<std::string> names;
-    for (auto it = m_keys.lower_bound(prefix); it != m_keys.end(); ++it) {
-        const std::string& key = it->first;
-        if (key.compare(0, prefix.size(), prefix) != 0)
-            break;
-        if (key.size() > prefix.size() && key.find(kSeparator, prefix.size()) == std::string::npos)
-            names.emplace_back(LastName(it->second.path));
-    }
-    return names;
-}
-
-std::string NormalisePath(std::string_view path) {
-    std::string normal;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(kSeparator, start);
-        if (end == std::string_view::npos)
-            end = path.size();
-        if (end > start) {
-            if (!normal.empty())
-                normal += kSeparator;
-            normal.append(path.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return normal;
-}
-
-std::string FoldCase(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
-
-bool EqualsFolded(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto fold = [](char c) {
-                   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-               };
-               return fold(x) == fold(y);
-           });
-}
-
 HiveContents ParseHive(std::string_view text) {
     HiveContents contents;
-    HiveKey* current = nullptr;
+    HiveKey* owner = contents.Find(""); // where damaged lines go: the last section that loaded
+    HiveKey* current = nullptr;         // where value lines go: null below a damaged section
     while (!text.empty()) {
         std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -520,19 +384,24 @@ HiveContents ParseHive(std::string_view text) {
         if (line.empty() || line.front() == '#' || line.front() == ';')
             continue;
         if (line.front() == '[') {
-            auto section = ParseSection(line);
-            current = nullptr;
-            if (section) {
-                current = &contents.Create(section->first, section->second, nullptr);
-                if (current->className.empty())
-                    current->className = section->second;
+            const auto section = ParseSection(line);
+            current = section ? contents.Create(section->first, section->second, nullptr) : nullptr;
+            if (!current) {
+                owner->damagedLines.emplace_back(line);
+                continue;
             }
+            if (current->className.empty())
+                current->className = section->second;
+            owner = current;
             continue;
         }
-        if (!current)
-            continue;
-        if (auto value = ParseValue(line))
+        std::optional<HiveValue> value;
+        if (current)
+            value = ParseValue(line);
+        if (value)
             current->values.push_back(std::move(*value));
+        else
+            owner->damagedLines.emplace_back(line);
     }
     contents.MergeRepeatedValues();
     return contents;
@@ -542,10 +411,18 @@ std::string FormatHive(const HiveContents& contents, std::string_view hiveName) 
     std::string out = "# framzel settings hive \"" + std::string(hiveName) +
                       "\": keys in [brackets], one value per line.\n"
                       "# Format: platform/registry/HiveText.h. Changes go through the "
-                      "registry's lock; edit only while no framzel process runs.\n";
+                      "registry's lock; edit only while no framzel process runs.\n"
+                      "# Lines that do not parse are not read as settings; they are kept as "
+                      "they stand, at the end of their key's section.\n";
     for (const auto& [folded, key] : contents.Keys()) {
-        if (key.path.empty() && key.values.empty() && key.className.empty())
-            continue;
+        if (key.path.empty()) {
+            // The root's damaged lines stand above the first section, where they were found.
+            if (!key.damagedLines.empty())
+                out += '\n';
+            AppendDamagedLines(out, key);
+            if (key.values.empty() && key.className.empty())
+                continue;
+        }
         out += "\n[";
         std::size_t start = 0;
         while (start <= key.path.size() && !key.path.empty()) {
@@ -565,6 +442,8 @@ std::string FormatHive(const HiveContents& contents, std::string_view hiveName) 
         out += '\n';
         for (const HiveValue& value : key.values)
             AppendValue(out, value);
+        if (!key.path.empty())
+            AppendDamagedLines(out, key);
     }
     return out;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ui/Window.h"
+
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -8,10 +10,6 @@
 #include <vector>
 
 namespace fz::ui {
-
-// A window handle names a window object that a host registered (see the window layer);
-// 0 is "no window".
-using WindowHandle = std::uintptr_t;
 
 // Message box styles and answers; the numbers are the platform's.
 enum MessageBoxStyle : std::uint32_t {

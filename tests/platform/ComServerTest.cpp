@@ -6,6 +6,7 @@
 #include "tests/platform/comserver/TestInterfaces.h"
 #include "tests/support/IsolatedEnvironment.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <dlfcn.h>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -183,41 +185,81 @@ TEST_F(ComServerTest, InProcessRegistrationThroughDllRegisterServer) {
     dlclose(library);
 }
 
-TEST_F(ComServerTest, DllCanUnloadNowDecidesWhenTheLibraryGoes) {
+// The server's own answer, asked directly (the runtime never unloads a server).
+HRESULT ServerCanUnloadNow() {
+    void* handle = dlopen(kServer.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (!handle)
+        return E_FAIL;
+    const auto canUnloadNow =
+        reinterpret_cast<DllCanUnloadNowFunction>(dlsym(handle, "DllCanUnloadNow"));
+    const HRESULT result = canUnloadNow ? canUnloadNow() : E_FAIL;
+    dlclose(handle);
+    return result;
+}
+
+TEST_F(ComServerTest, DllCanUnloadNowCountsObjectsAndLocksButTheLibraryStays) {
     ASSERT_EQ(RunRegSvr(kServer).exitStatus, 0);
-    EXPECT_FALSE(ServerIsLoaded());
     ComPtr<ITestCounter> counter;
     ASSERT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, &counter), S_OK);
     EXPECT_TRUE(ServerIsLoaded());
-
-    CoFreeUnusedLibraries();
-    EXPECT_TRUE(ServerIsLoaded()) << "a live object keeps its library";
+    EXPECT_EQ(ServerCanUnloadNow(), S_FALSE) << "a live object";
     EXPECT_EQ(counter->Increment(), 1);
     counter.Reset();
+    EXPECT_EQ(ServerCanUnloadNow(), S_OK);
 
-    // A locked class factory keeps it too, although no object lives.
+    // A locked class factory counts too, although no object lives.
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr,
                                IClassFactory::kIid, factory.PutVoid()),
               S_OK);
     ASSERT_EQ(factory->LockServer(true), S_OK);
     factory.Reset();
-    CoFreeUnusedLibraries();
-    EXPECT_TRUE(ServerIsLoaded()) << "a server lock keeps its library";
+    EXPECT_EQ(ServerCanUnloadNow(), S_FALSE) << "a server lock";
     ASSERT_EQ(CoGetClassObject(CLSID_TestCounter, CLSCTX_INPROC_SERVER, nullptr,
                                IClassFactory::kIid, factory.PutVoid()),
               S_OK);
     ASSERT_EQ(factory->LockServer(false), S_OK);
     factory.Reset();
+    EXPECT_EQ(ServerCanUnloadNow(), S_OK);
 
     CoFreeUnusedLibraries();
-    EXPECT_EQ(LoadedServerCount(), 0u);
-    EXPECT_FALSE(ServerIsLoaded()) << "unloaded once DllCanUnloadNow says S_OK";
-
-    // Loaded again on demand.
+    EXPECT_EQ(LoadedServerCount(), 1u);
+    EXPECT_TRUE(ServerIsLoaded()) << "server libraries stay for the life of the process";
     ASSERT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, &counter), S_OK);
     EXPECT_EQ(counter->Increment(), 1);
     EXPECT_EQ(LoadedServerCount(), 1u);
+}
+
+// Threads that create and release the server's objects while another thread keeps asking to
+// free unused libraries: a last Release returns through the library's code after its counts
+// reached 0, so a library unloaded at that moment would crash the releasing thread.
+TEST_F(ComServerTest, ReleasingThreadsNeverRunIntoAnUnloadedLibrary) {
+    ASSERT_EQ(RunRegSvr(kServer).exitStatus, 0);
+    std::atomic<bool> stop = false;
+    std::atomic<int> failures = 0;
+    std::vector<std::thread> users;
+    for (int t = 0; t < 3; ++t) {
+        users.emplace_back([&] {
+            for (int i = 0; i < 2000; ++i) {
+                ComPtr<ITestCounter> counter;
+                if (CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, &counter) !=
+                        S_OK ||
+                    counter->Increment() != 1)
+                    ++failures;
+            }
+        });
+    }
+    std::thread freer([&] {
+        while (!stop)
+            CoFreeUnusedLibraries();
+    });
+    for (std::thread& user : users)
+        user.join();
+    stop = true;
+    freer.join();
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(ServerCanUnloadNow(), S_OK) << "every object was counted out";
+    EXPECT_TRUE(ServerIsLoaded());
 }
 
 TEST_F(ComServerTest, BrokenRegistrationsFailCleanly) {
@@ -279,7 +321,7 @@ TEST_F(ComServerTest, CoInitializeCountsPerThread) {
 }
 
 // The build registers the test server into the build tree's machine hive
-// (framzel_register_com), so the built tree runs uninstalled. Read only.
+// (framzel_com_server), so the built tree runs uninstalled. Read only.
 TEST_F(ComServerTest, BuildTreeHiveHoldsTheBuildsRegistration) {
     unsetenv("FRAMZEL_REGISTRY_DIR");
     const std::string hive = reg::HiveFile(reg::Hive::ClassesRoot);

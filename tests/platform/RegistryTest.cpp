@@ -1,5 +1,6 @@
 #include "platform/registry/Registry.h"
 #include "platform/registry/HiveText.h"
+#include "tests/platform/RegistryTestSupport.h"
 #include "tests/support/IsolatedEnvironment.h"
 
 #include <array>
@@ -15,48 +16,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using namespace fz::registry;
-using fz::test::ReadFile;
-using fz::test::RegistryDir;
-using fz::test::WriteFile;
-
-constexpr const char* kSettingsKey = "Software\\Kelvora\\framzel";
-
-// Each test starts from an empty store in the process's own registry folder.
-class RegistryTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        setenv("FRAMZEL_REGISTRY_DIR", RegistryDir().c_str(), 1);
-        std::error_code ignored;
-        fs::remove_all(RegistryDir(), ignored);
-        fs::create_directories(RegistryDir());
-    }
-    void TearDown() override { setenv("FRAMZEL_REGISTRY_DIR", RegistryDir().c_str(), 1); }
-
-    static std::string UserHiveText() { return ReadFile(RegistryDir() / "user.reg"); }
-};
-
-std::uint32_t QueryDword(const Key& key, std::string_view name, Status* status = nullptr) {
-    std::uint32_t value = 0xDEADBEEF;
-    std::uint32_t size = sizeof value;
-    const Status result = key.QueryValue(name, &value, &size);
-    if (status)
-        *status = result;
-    return value;
-}
-
-std::string QueryString(const Key& key, std::string_view name) {
-    std::uint32_t size = 0;
-    if (key.QueryValue(name, nullptr, &size) != kSuccess || size == 0)
-        return "<missing>";
-    std::string text(size, '?');
-    if (key.QueryValue(name, text.data(), &size) != kSuccess)
-        return "<failed>";
-    EXPECT_EQ(text.back(), '\0');
-    text.pop_back();
-    return text;
-}
+using namespace fz::test;
 
 TEST_F(RegistryTest, CreateKeepsClassAndValuesRoundTrip) {
     Key key;
@@ -254,12 +214,29 @@ TEST_F(RegistryTest, GarbageLinesAreIgnoredAndTheRestLoads) {
     EXPECT_EQ(other.ValueNames(), (std::vector<std::string>{"kept", ""}));
     EXPECT_EQ(OpenKey(Hive::CurrentUser, "Damaged", Access::Read, &other), kFileNotFound);
 
-    // A write keeps everything that loaded and drops the damage.
+    // A write keeps everything that loaded, and the damaged lines as they stand in their own
+    // key's section, so a typo made by hand can still be mended.
     ASSERT_EQ(key.SetDword("fixed", 1), kSuccess);
     EXPECT_EQ(QueryDword(key, "width"), 320u);
-    EXPECT_EQ(UserHiveText().find("garbage"), std::string::npos);
+    const std::string text = UserHiveText();
+    const std::size_t section = text.find("[Software\\Kelvora\\framzel]");
+    const std::size_t nextSection = text.find("\n[Software\\Other]");
+    ASSERT_NE(section, std::string::npos);
+    for (const char* line :
+         {"\x01\x02 garbage \xff\xfe\n", "\"height\"=dword:\n", "\"framerate\"=dword:123456789\n",
+          "\"bad escape\"=sz:\"\\q\"\n", "[Damaged\\Section\n\"lost\"=dword:00000001\n"}) {
+        const std::size_t at = text.find(line);
+        EXPECT_TRUE(at > section && at < nextSection) << line << " in\n" << text;
+    }
+    EXPECT_LT(text.find("\"before any key\"=dword:00000001\n"), section)
+        << "a line above the first section stays there";
+    EXPECT_LT(text.find("\"fixed\"=dword:00000001\n"), text.find("garbage"))
+        << "values are written before the damaged lines, so none lands below a damaged section";
     ASSERT_EQ(OpenKey(Hive::CurrentUser, "Software\\Other", Access::Read, &other), kSuccess);
     EXPECT_EQ(QueryString(other, ""), "default");
+    Status status = kSuccess;
+    QueryDword(key, "framerate", &status);
+    EXPECT_EQ(status, kFileNotFound) << "damaged lines are kept, not read";
 }
 
 TEST_F(RegistryTest, EveryByteSurvivesTheTextForm) {
