@@ -246,8 +246,10 @@ HRESULT CMovieAudioDsp::Open() {
     const std::string path = fs::HostPath(m_fileName);
     // A sound file that cannot be created leaves the filter converting only.
     m_file = path.empty() ? nullptr : std::fopen(path.c_str(), "wb");
-    if (m_file != nullptr)
-        WriteOpenSoundFileHeader(m_file);
+    // The provisional header reaches the disk at once: a recording that is never closed still
+    // starts with a header that says its sizes are unknown.
+    if (m_file != nullptr && WriteOpenSoundFileHeader(m_file))
+        std::fflush(m_file);
     return S_OK;
 }
 
