@@ -143,7 +143,11 @@ void WaveOutDevice::Run() {
         Feed();
         Complete();
         if (!done.empty()) {
-            Deliver(lock, false);
+            // Another thread (a reset) hands buffers back: it does so in order, alone.
+            if (delivering)
+                changed.wait(lock);
+            else
+                Deliver(lock, false);
             continue;
         }
         if (queue.empty() || paused)
