@@ -143,11 +143,13 @@ void WaveOutDevice::Run() {
         Feed();
         Complete();
         if (!done.empty()) {
-            // Another thread (a reset) hands buffers back: it does so in order, alone.
-            if (delivering)
+            // While another thread (a reset) hands buffers back, wait for it instead of
+            // spinning with the lock held, which would keep that thread from taking it again.
+            if (delivering) {
                 changed.wait(lock);
-            else
-                Deliver(lock, false);
+                continue;
+            }
+            Deliver(lock, false);
             continue;
         }
         if (queue.empty() || paused)
