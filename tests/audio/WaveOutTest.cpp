@@ -325,6 +325,9 @@ TEST(WaveOutTest, BuffersRefilledFromTheDoneCallbackKeepPlaying) {
         auto* r = reinterpret_cast<Refill*>(instance);
         std::lock_guard lock(r->mutex);
         ++r->returned;
+        // A reset or close from inside the callback would wait for the callback itself.
+        EXPECT_EQ(WaveOutReset(device), MMSYSERR_ERROR);
+        EXPECT_EQ(WaveOutClose(device), MMSYSERR_ERROR);
         if (r->left-- > 0)
             WaveOutWrite(device, reinterpret_cast<WaveHeader*>(param1), sizeof(WaveHeader));
         r->finished.notify_all();
