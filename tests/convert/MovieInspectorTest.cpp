@@ -60,9 +60,12 @@ TEST(MovieInspectorTest, AMovieOfTheWriterIsSoundAndDescribed) {
     const auto ours =
         fz::DecodeMovieSound(Bytes(movie).subspan(r.adpcmOffset, r.adpcmSize), r.soundFrames);
     ASSERT_EQ(ours.size(), r.soundFrames);
-    ASSERT_GE(sox.size(), ours.size());
-    EXPECT_EQ(std::vector<std::int16_t>(sox.begin(), sox.begin() + static_cast<long>(ours.size())),
-              ours);
+    // sox decodes a short last block in groups of four code bytes: it may stop up to 7 samples
+    // early.
+    ASSERT_GE(sox.size() + 7, ours.size());
+    const auto common = static_cast<long>(std::min(sox.size(), ours.size()));
+    EXPECT_EQ(std::vector<std::int16_t>(sox.begin(), sox.begin() + common),
+              std::vector<std::int16_t>(ours.begin(), ours.begin() + common));
 }
 
 TEST(MovieInspectorTest, EachDamageIsNamed) {

@@ -4,6 +4,7 @@
 #include "platform/com/ComPtr.h"
 #include "platform/media/base/MediaInterfaces.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -24,8 +25,10 @@ class CBasePin;
 // these versions), which the graph calls on the application's thread; Pause from Stopped
 // activates every pin (allocators are committed), Stop deactivates them.
 //
-// Locks: m_filterLock guards state, clock and connections; it is taken by state changes and
-// by pin connection, never held while waiting for the streaming thread's data.
+// Locks: m_filterLock serialises state changes and pin connection (application's thread); a
+// derived Stop may hold it while it waits for its streaming thread. The streaming thread
+// never needs it: State, Clock, StartTime, StreamTime and NotifyEvent take only a small lock
+// of their own.
 class CBaseFilter : public com::AggregatableObject, public IBaseFilter {
 public:
     FZ_COM_DELEGATING_IUNKNOWN
@@ -75,11 +78,12 @@ protected:
     ~CBaseFilter() override;
 
     mutable std::recursive_mutex m_filterLock;
-    FILTER_STATE m_state = State_Stopped;
-    REFERENCE_TIME m_start = 0;
-    com::ComPtr<IReferenceClock> m_clock;
+    std::atomic<FILTER_STATE> m_state{State_Stopped};
 
 private:
+    mutable std::mutex m_sharedMutex; // the fields below
+    REFERENCE_TIME m_start = 0;
+    com::ComPtr<IReferenceClock> m_clock;
     CLSID m_clsid;
     std::string m_name;
     IFilterGraph* m_graph = nullptr;        // no reference: the graph holds the filter

@@ -43,6 +43,8 @@ public:
     void SetBuffer(std::uint8_t* buffer, long size);
     // For the allocator: deletes a sample of its pool (it must be back in the pool).
     void Destroy() { delete this; }
+    // For the allocator: the sample is handed out; its last Release returns it.
+    void MarkHandedOut() { m_handedOut = true; }
 
 protected:
     ~CMediaSample() override;
@@ -50,6 +52,7 @@ protected:
 
 private:
     IMemAllocator* m_allocator;
+    bool m_handedOut = false;
     std::uint8_t* m_buffer;
     long m_size;
     long m_actual;

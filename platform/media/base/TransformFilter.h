@@ -115,6 +115,8 @@ public:
     CTransformOutputPin* OutputPin() const { return m_output.get(); }
 
 protected:
+    friend class CTransformInputPin; // takes the receive lock
+
     // Creates the pins "Input" and "Output".
     CTransformFilter(const char* name, IUnknown* outer, const CLSID& clsid);
     ~CTransformFilter() override;
