@@ -210,8 +210,24 @@ TEST_F(ConversionGraphTest, RenderedFilePlaysInRealTime) {
     ASSERT_EQ(BuildAndRender(clip), S_OK);
     ComPtr<IMediaControl> control;
     ComPtr<IMediaEvent> events;
+    ComPtr<IVideoWindow> window;
     ASSERT_EQ(m_graph.As(&control), S_OK);
     ASSERT_EQ(m_graph.As(&events), S_OK);
+    ASSERT_EQ(m_graph.As(&window), S_OK);
+    // The graph's video window is the video renderer's.
+    EXPECT_EQ(window->put_Visible(OAFALSE), S_OK);
+    EXPECT_EQ(window->SetWindowPosition(10, 20, 176, 144), S_OK);
+    long left = 0;
+    long top = 0;
+    long width = 0;
+    long height = 0;
+    EXPECT_EQ(window->GetWindowPosition(&left, &top, &width, &height), S_OK);
+    EXPECT_EQ(width, 176);
+    EXPECT_EQ(height, 144);
+    ComPtr<IVideoWindow> rendererWindow;
+    ASSERT_EQ(m_video->QueryInterface(IVideoWindow::kIid, rendererWindow.PutVoid()), S_OK);
+    EXPECT_EQ(rendererWindow->get_Width(&width), S_OK);
+    EXPECT_EQ(width, 176);
     const auto start = Clock::now();
     ASSERT_EQ(control->Run(), S_OK);
     ComPtr<IReferenceClock> clock;
