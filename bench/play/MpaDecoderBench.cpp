@@ -1,7 +1,10 @@
 // Decoding speed of the MPEG audio frame decoder as a real-time factor (seconds of sound per
-// second of decoding), against libavcodec's float decoder on the same frames in the same run.
+// second of decoding), against libavcodec's float decoder and libmpg123 (16-bit output, as
+// ours) on the same frames in the same run.
 #include "fzctrl/play/mpa/MpaDecoder.h"
 #include "tests/play/support/MpaOracle.h"
+
+#include <mpg123.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -81,6 +84,41 @@ double TimeFfmpeg(const Stream& stream, const char* decoderName, int rounds, std
     return best;
 }
 
+// libmpg123 fed frame by frame, as the player feeds ours; 16-bit output.
+double TimeMpg123(const Stream& stream, int rounds, std::int64_t& sink) {
+    double best = 1e30;
+    for (int r = 0; r < rounds; ++r) {
+        int error = MPG123_OK;
+        mpg123_handle* handle = mpg123_new(nullptr, &error);
+        if (!handle)
+            return 0.0;
+        mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_IGNORE_INFOFRAME, 0.0);
+        mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0);
+        mpg123_format_none(handle);
+        mpg123_format2(handle, 0, MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        mpg123_open_feed(handle);
+        const auto start = Clock::now();
+        for (const FrameSpan& span : stream.frames) {
+            mpg123_feed(handle, stream.bytes.data() + span.offset, span.size);
+            for (;;) {
+                off_t number = 0;
+                unsigned char* audio = nullptr;
+                std::size_t bytes = 0;
+                const int result = mpg123_decode_frame(handle, &number, &audio, &bytes);
+                if (result == MPG123_NEW_FORMAT)
+                    continue;
+                if (result != MPG123_OK)
+                    break;
+                if (bytes > 200)
+                    sink += reinterpret_cast<const std::int16_t*>(audio)[100];
+            }
+        }
+        best = std::min(best, Seconds(Clock::now() - start));
+        mpg123_delete(handle);
+    }
+    return best;
+}
+
 struct BenchCase {
     const char* name;
     Encoder encoder;
@@ -101,7 +139,8 @@ int main() {
         {"Layer II, 44.1 kHz stereo, 192 kbit/s", Encoder::Mp2, 44100, 2, 192, "mp2float"},
     };
     std::int64_t sink = 0;
-    std::printf("%-46s %12s %12s %8s\n", "stream", "framzel RTF", "FFmpeg RTF", "ratio");
+    std::printf("%-46s %12s %12s %12s %8s %8s\n", "stream", "framzel RTF", "FFmpeg RTF",
+                "mpg123 RTF", "/FFmpeg", "/mpg123");
     for (const BenchCase& c : cases) {
         const Pcm pcm = MakeSignal(Signal::Noise, c.sampleRate, c.channels, kSeconds);
         const Stream stream = Encode(pcm, {c.encoder, c.bitRateKbps});
@@ -110,11 +149,14 @@ int main() {
             continue;
         }
         const double ours = TimeFramzel(stream, kRounds, sink);
-        const double theirs = TimeFfmpeg(stream, c.baseline, kRounds, sink);
-        std::printf("%-46s %12.1f %12.1f %8.2f\n", c.name, kSeconds / ours,
-                    theirs > 0 ? kSeconds / theirs : 0.0, theirs > 0 ? theirs / ours : 0.0);
+        const double ffmpeg = TimeFfmpeg(stream, c.baseline, kRounds, sink);
+        const double mpg123 = TimeMpg123(stream, kRounds, sink);
+        auto rtf = [&](double seconds) { return seconds > 0 ? kSeconds / seconds : 0.0; };
+        std::printf("%-46s %12.1f %12.1f %12.1f %8.2f %8.2f\n", c.name, rtf(ours), rtf(ffmpeg),
+                    rtf(mpg123), ffmpeg / ours, mpg123 / ours);
     }
-    std::printf("(ratio = framzel speed / %s speed on the same frames; checksum %lld)\n",
-                "FFmpeg float decoder", static_cast<long long>(sink));
+    std::printf("(/FFmpeg, /mpg123 = framzel speed over the FFmpeg float decoder's and libmpg123's "
+                "on the same frames; checksum %lld)\n",
+                static_cast<long long>(sink));
     return 0;
 }

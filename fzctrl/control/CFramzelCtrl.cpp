@@ -1,7 +1,9 @@
 #include "fzctrl/control/CFramzelCtrl.h"
 
 #include "fzctrl/control/SettingsStore.h"
+#include "fzctrl/control/SettingsTables.h"
 #include "fzctrl/control/TempPathRule.h"
+#include "fzdsp/picture/PictureLimits.h"
 
 #include <algorithm>
 #include <cstring>
@@ -41,8 +43,18 @@ void CFramzelCtrl::ConvertSetParam(long value) {
         return;
     const ConvertParams& source = *ParamsAt(value);
     m_params = ConvertParams{};
-    m_params.width = source.width;
-    m_params.height = source.height;
+    // The sizes travel to the video filter, which keeps them in 16 bits and rounds them up to
+    // its encoder's multiple: a size outside what it can hold takes the default, as a stored
+    // size outside its range does when the settings load.
+    const auto targetSize = [](std::int32_t given, std::string_view name) {
+        if (given >= 1 && given <= kMaxTargetDimension)
+            return given;
+        return std::find_if(kRecordValues.begin(), kRecordValues.end(),
+                            [name](const RecordValue& row) { return row.name == name; })
+            ->defaultValue;
+    };
+    m_params.width = targetSize(source.width, "width");
+    m_params.height = targetSize(source.height, "height");
     m_params.framerate = std::min(source.framerate, kMaxConvertFrameRate);
     m_params.rotate = source.rotate;
     m_params.samplerate = source.samplerate;

@@ -62,7 +62,8 @@ std::optional<FrameRecordView> FrameRecordReader::Next() {
         return std::nullopt;
     }
     const std::int32_t length = GetLe32(record + 4);
-    if (length < 0 || static_cast<std::size_t>(length) > remaining - kFrameRecordHeaderSize) {
+    if (length < static_cast<std::int32_t>(kMinFrameImageSize) ||
+        static_cast<std::size_t>(length) > remaining - kFrameRecordHeaderSize) {
         m_damaged = true;
         return std::nullopt;
     }

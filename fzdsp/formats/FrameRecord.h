@@ -50,7 +50,8 @@ struct FrameRecordView {
 };
 
 // Walks the records of a frame file held in memory (for example a CMemoryMapper's view).
-// Every length is checked against the bytes that remain: a header cut short, a negative length
+// Every length is checked against the bytes that remain: a header cut short, a length below
+// kMinFrameImageSize (no writer makes such an image: it has no room for the repeated length)
 // or one that runs past the end stops the walk and marks the file damaged; the records before
 // it stay usable.
 class FrameRecordReader {

@@ -97,11 +97,8 @@ bool WriteLibraryJpeg(const std::string& path, int width, int height, const std:
     }
 
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        char message[300];
-        std::snprintf(message, sizeof message, "JpegFile :\nCan't open %s\n", path.c_str());
-        return false; // the message is not shown: the frame simply has no picture
-    }
+    if (!file)
+        return false; // quietly: the frame simply has no picture
     const bool compressed = CompressRows(file.get(), rgb.data(), width, height, quality);
     const bool closed = std::fclose(file.release()) == 0;
     return compressed && closed;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 namespace fz {
@@ -84,8 +85,11 @@ std::optional<PictureView> KeepAspect(const FrameGeometrySettings& settings, Pic
 } // namespace
 
 int RoundTargetDimension(int value, PictureFormat format) {
-    const int multiple = format == PictureFormat::kLibraryJpeg ? 4 : 16;
-    return ((value + multiple - 1) / multiple) * multiple;
+    const std::int64_t multiple = format == PictureFormat::kLibraryJpeg ? 4 : 16;
+    const std::int64_t rounded = (value + multiple - 1) / multiple * multiple;
+    if (rounded > std::numeric_limits<int>::max())
+        return static_cast<int>(std::numeric_limits<int>::max() / multiple * multiple);
+    return static_cast<int>(rounded);
 }
 
 std::optional<PictureView> ApplyFrameGeometry(const FrameGeometrySettings& settings,

@@ -32,6 +32,8 @@ struct FrameGeometrySettings {
 
 // Rounds a target width or height up to the multiple the encoder needs: 4 for the library
 // path, 16 for the YUV422 encoder (its MCUs are 16 x 8). Applied once per filter instance.
+// A value so large that rounding up would pass INT_MAX is rounded down to the multiple below it
+// instead; values below 1 round towards 0.
 int RoundTargetDimension(int value, PictureFormat format);
 
 // The geometry step before scaling: the vertical cut keeps the columns (and, with the widescreen

@@ -1,18 +1,27 @@
 #include "fzdsp/picture/GeometryCanvas.h"
 
+#include "fzdsp/picture/PictureLimits.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <new>
+#include <optional>
 
 namespace fz {
 
 std::uint8_t* GeometryCanvas::Prepare(int width, int rows, Use use) {
     const bool sameLetterbox =
         use == Use::kLetterbox && m_use == Use::kLetterbox && width == m_width && rows == m_rows;
-    const std::size_t bytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(rows) * 3;
-    try {
-        m_bytes.resize(bytes);
-    } catch (const std::bad_alloc&) {
+    const std::optional<std::size_t> bytes = PictureBytes(width, rows, 3);
+    bool allocated = bytes.has_value();
+    if (allocated) {
+        try {
+            m_bytes.resize(*bytes);
+        } catch (const std::bad_alloc&) {
+            allocated = false;
+        }
+    }
+    if (!allocated) {
         m_width = m_rows = 0;
         return nullptr;
     }

@@ -13,7 +13,8 @@ class GeometryCanvas {
 public:
     enum class Use { kCut, kLetterbox };
 
-    // A packed 24-bit buffer of width * rows pixels, or nullptr when it cannot be allocated.
+    // A packed 24-bit buffer of width * rows pixels, or nullptr for a size below 1, a picture
+    // beyond kMaxPictureBytes (PictureLimits.h) or one that cannot be allocated.
     // Valid until the next Prepare.
     std::uint8_t* Prepare(int width, int rows, Use use);
 

@@ -1,19 +1,22 @@
 #include "fzdsp/picture/PictureRotation.h"
 
+#include "fzdsp/picture/PictureLimits.h"
+
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <vector>
 
 namespace fz {
 namespace {
 
-constexpr std::size_t kPixelBytes = 3;
+constexpr int kPixelBytes = 3;
 
 std::size_t Offset(int x, int row, int width) {
     return (static_cast<std::size_t>(row) * static_cast<std::size_t>(width) +
             static_cast<std::size_t>(x)) *
-           kPixelBytes;
+           static_cast<std::size_t>(kPixelBytes);
 }
 
 } // namespace
@@ -24,10 +27,12 @@ bool RotatePicture(std::uint8_t* picture, int width, int rows, int angle) {
     if (angle != 90 && angle != 180 && angle != 270)
         return false;
 
-    const std::size_t bytes = static_cast<std::size_t>(width) * rows * kPixelBytes;
+    const std::optional<std::size_t> bytes = PictureBytes(width, rows, kPixelBytes);
+    if (picture == nullptr || !bytes)
+        return false;
     std::vector<std::uint8_t> copy;
     try {
-        copy.assign(picture, picture + bytes);
+        copy.assign(picture, picture + *bytes);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -46,7 +51,8 @@ bool RotatePicture(std::uint8_t* picture, int width, int rows, int angle) {
                 target = Offset(rows - 1 - i, x, rows);
             else
                 target = Offset(x, rows - 1 - i, width);
-            std::memcpy(picture + target, copy.data() + Offset(x, i, width), kPixelBytes);
+            std::memcpy(picture + target, copy.data() + Offset(x, i, width),
+                        static_cast<std::size_t>(kPixelBytes));
         }
     }
     return true;

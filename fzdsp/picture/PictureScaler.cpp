@@ -2,11 +2,13 @@
 
 #include "fzdsp/picture/BilinearScaler.h"
 #include "fzdsp/picture/PictureCopy.h"
+#include "fzdsp/picture/PictureLimits.h"
 #include "fzdsp/picture/PictureRotation.h"
 
 #include <cstddef>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <utility>
 
 namespace fz {
@@ -14,25 +16,30 @@ namespace {
 
 constexpr std::size_t kHeaderBytes = sizeof(BitmapInfoHeader);
 
-std::size_t PixelCount(int width, int height) {
-    return static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+// Resizes without throwing: false when the memory is not there.
+bool Resize(std::vector<std::uint8_t>& buffer, std::size_t bytes) {
+    try {
+        buffer.resize(bytes);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 } // namespace
 
 bool CPictureScaler::SetSource(const BitmapInfoHeader& header, const std::uint8_t* pixels) {
     m_sourcePixels = nullptr;
-    if (pixels == nullptr || header.width < 1 || header.height < 1)
+    if (pixels == nullptr || (header.bitCount != 24 && header.bitCount != 32))
         return false;
-    if (header.bitCount != 24 && header.bitCount != 32)
+    // The 32-bit form is what the scaler reads, whatever the depth.
+    const std::optional<std::size_t> bytes32 = PictureBytes(header.width, header.height, 4);
+    if (!bytes32)
         return false;
     const std::size_t width = static_cast<std::size_t>(header.width);
     if (header.bitCount == 24) {
-        try {
-            m_source32.resize(PixelCount(header.width, header.height) * 4);
-        } catch (const std::bad_alloc&) {
+        if (!Resize(m_source32, *bytes32))
             return false;
-        }
         UnpackRgb24To32(m_source32.data(), width * 4, pixels, width * 3, header.width,
                         header.height);
     }
@@ -42,13 +49,13 @@ bool CPictureScaler::SetSource(const BitmapInfoHeader& header, const std::uint8_
 }
 
 const std::uint8_t* CPictureScaler::Scale(int width, int height) {
-    if (m_sourcePixels == nullptr || width < 1 || height < 1)
+    const std::optional<std::size_t> bytes32 = PictureBytes(width, height, 4);
+    if (m_sourcePixels == nullptr || !bytes32) {
+        m_output.clear();
         return nullptr;
-    const std::size_t pixelBytes = PixelCount(width, height) * 3;
-    try {
-        m_scaled32.resize(PixelCount(width, height) * 4);
-        m_output.resize(kHeaderBytes + pixelBytes);
-    } catch (const std::bad_alloc&) {
+    }
+    const std::size_t pixelBytes = *bytes32 / 4 * 3;
+    if (!Resize(m_scaled32, *bytes32) || !Resize(m_output, kHeaderBytes + pixelBytes)) {
         m_output.clear();
         return nullptr;
     }

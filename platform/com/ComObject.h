@@ -49,8 +49,13 @@ struct FirstOf {
 // listed interface and every interface they extend. An object starts with one reference,
 // owned by its creator (Adopt, or CreateInstanceOf in ClassFactory.h); the last Release
 // deletes it. While it lives it counts in its library's ModuleCounts, so DllCanUnloadNow
-// keeps the library loaded. Reference counting is thread-safe. Aggregation is not supported
-// (room is left: a controlling-unknown variant can sit beside this one).
+// keeps the library loaded. Reference counting is thread-safe. Aggregatable objects derive
+// from AggregatableObject (AggregatableObject.h) instead; objects whose lifetime is another
+// object's (a pin inside its filter) from ContainedObject (ContainedObject.h).
+//
+// The last Release calls FinalRelease, which deletes the object. A class that keeps its
+// objects for reuse (a media sample that goes back to its allocator's pool) overrides it;
+// such an object rests with a count of 0 and is handed out again with AddRef.
 template <class... Interfaces>
 class ComObject : public Interfaces... {
     static_assert(sizeof...(Interfaces) > 0, "list at least one interface");
@@ -80,7 +85,7 @@ public:
     std::uint32_t Release() override {
         const std::uint32_t left = m_references.fetch_sub(1, std::memory_order_acq_rel) - 1;
         if (left == 0)
-            delete this;
+            FinalRelease();
         return left;
     }
 
@@ -92,6 +97,10 @@ public:
 
 protected:
     FZ_COM_LOCAL virtual ~ComObject() { ThisModule().ObjectDestroyed(); }
+
+    // Called once the count has dropped to 0, on the thread of that Release. The default
+    // deletes the object.
+    virtual void FinalRelease() { delete this; }
 
     // The interface pointer for `iid`, or null. A class that answers more (interfaces of a
     // member object, say) overrides this and calls the base version for the rest.

@@ -30,9 +30,17 @@ TEST(FrameGeometryTest, TargetSizeRoundsUpToTheEncodersMultiple) {
         int expected;
     };
     const Case cases[] = {
-        {150, PictureFormat::kYuv422Jpeg, 160},  {100, PictureFormat::kYuv422Jpeg, 112},
-        {150, PictureFormat::kLibraryJpeg, 152}, {100, PictureFormat::kLibraryJpeg, 100},
-        {160, PictureFormat::kYuv422Jpeg, 160},  {1, PictureFormat::kLibraryJpeg, 4},
+        {150, PictureFormat::kYuv422Jpeg, 160},
+        {100, PictureFormat::kYuv422Jpeg, 112},
+        {150, PictureFormat::kLibraryJpeg, 152},
+        {100, PictureFormat::kLibraryJpeg, 100},
+        {160, PictureFormat::kYuv422Jpeg, 160},
+        {1, PictureFormat::kLibraryJpeg, 4},
+        {0, PictureFormat::kYuv422Jpeg, 0},
+        // Rounding up would pass INT_MAX: the multiple below it instead of an overflow.
+        {std::numeric_limits<int>::max(), PictureFormat::kYuv422Jpeg, 2147483632},
+        {std::numeric_limits<int>::max() - 2, PictureFormat::kLibraryJpeg, 2147483644},
+        {2147483632, PictureFormat::kYuv422Jpeg, 2147483632},
     };
     for (const Case& c : cases)
         EXPECT_EQ(RoundTargetDimension(c.value, c.format), c.expected) << c.value;
@@ -190,6 +198,7 @@ TEST(FrameGeometryTest, RefusesSettingsThatLeaveNoPicture) {
         Settings(0, 128, kCutOff, kWideOff, 0, 0, kFixedOn),
         Settings(1000000, 1, kCutOff, kWideOff, 0, 0, kFixedOn),  // 0 rows after truncation
         Settings(1, 10000000, kCutOff, kWideOff, 0, 0, kFixedOn), // rows beyond an int
+        Settings(1, 100000, kCutOff, kWideOff, 0, 0, kFixedOn),   // a 30 GB letterbox canvas
     };
     const Picture source = CoordinatePicture(320, 240);
     for (const FrameGeometrySettings& settings : cases) {
@@ -200,6 +209,12 @@ TEST(FrameGeometryTest, RefusesSettingsThatLeaveNoPicture) {
     }
     GeometryCanvas canvas;
     EXPECT_FALSE(ApplyFrameGeometry(FrameGeometrySettings{}, PictureView{}, canvas).has_value());
+    // Sizes that a hostile picture header can reach are refused before anything is allocated.
+    const int huge = std::numeric_limits<int>::max();
+    EXPECT_EQ(canvas.Prepare(huge, huge, GeometryCanvas::Use::kCut), nullptr);
+    EXPECT_EQ(canvas.Prepare(65535, 65535, GeometryCanvas::Use::kLetterbox), nullptr);
+    EXPECT_EQ(canvas.Prepare(0, 10, GeometryCanvas::Use::kCut), nullptr);
+    EXPECT_NE(canvas.Prepare(320, 240, GeometryCanvas::Use::kCut), nullptr);
 }
 
 } // namespace

@@ -112,7 +112,8 @@ TEST(FrameRecordTest, ReaderStopsAtDamageAndKeepsTheRecordsBefore) {
         std::size_t bodyBytes;
     };
     for (const Case& c : {Case{"length past the end", 100, 99}, Case{"negative length", -8, 0},
-                          Case{"header cut short", 0, 0}}) {
+                          Case{"header cut short", 0, 0}, Case{"empty image", 0, 0},
+                          Case{"image without room for the repeated length", 17, 17}}) {
         bytes.clear();
         append(0, 20, 20);
         append(40, c.length, c.bodyBytes);
@@ -129,6 +130,13 @@ TEST(FrameRecordTest, ReaderStopsAtDamageAndKeepsTheRecordsBefore) {
     fz::FrameRecordReader empty({});
     EXPECT_FALSE(empty.Next());
     EXPECT_FALSE(empty.IsDamaged());
+
+    bytes.clear();
+    append(0, 18, 18);
+    fz::FrameRecordReader shortest(bytes);
+    ASSERT_TRUE(shortest.Next()) << "18 bytes hold the repeated length";
+    EXPECT_FALSE(shortest.Next());
+    EXPECT_FALSE(shortest.IsDamaged());
 }
 
 TEST(SoundFileHeaderTest, OneSecondOfStereoAt22050Hz) {

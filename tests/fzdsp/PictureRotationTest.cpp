@@ -47,6 +47,11 @@ TEST(PictureRotationTest, RefusesOtherAnglesAndLeavesThePicture) {
         EXPECT_FALSE(RotatePicture(picture.data(), 3, 2, angle)) << angle;
         EXPECT_EQ(picture, FromDisplay({"ABC", "DEF"}));
     }
+    // A size no picture buffer can have is refused before the temporary copy is made.
+    std::vector<std::uint8_t> picture = FromDisplay({"ABC", "DEF"});
+    EXPECT_FALSE(RotatePicture(picture.data(), 0x7FFFFFFF, 0x7FFFFFFF, 90));
+    EXPECT_FALSE(RotatePicture(picture.data(), 0, 2, 180));
+    EXPECT_EQ(picture, FromDisplay({"ABC", "DEF"}));
 }
 
 TEST(PictureRotationTest, FourQuarterTurnsRestoreThePicture) {

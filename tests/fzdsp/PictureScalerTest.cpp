@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
+#include <utility>
 
 namespace fz {
 namespace {
@@ -78,6 +80,27 @@ TEST(PictureScalerTest, RefusesWhatItCannotScale) {
     ASSERT_TRUE(scaler.SetSource(Header(16, 8, 32), source.data()));
     EXPECT_EQ(scaler.Scale(0, 8), nullptr);
     EXPECT_EQ(scaler.OutputHeader(), nullptr);
+}
+
+// Sizes from a hostile picture header, up to 2^31 - 1, are refused before anything is allocated
+// (a std::vector asked for them would throw std::length_error or abort the sanitizer build).
+TEST(PictureScalerTest, RefusesHostileSizesWithoutAllocating) {
+    const Picture pixels = RandomPicture(16, 8, 4, 5);
+    const int huge = std::numeric_limits<int>::max();
+    const std::pair<int, int> sizes[] = {{huge, huge},   {huge, 1},      {1, huge},
+                                         {65536, 65536}, {46341, 46341}, {1 << 20, 1 << 10}};
+    for (const auto& [width, height] : sizes) {
+        for (int bits : {24, 32}) {
+            CPictureScaler scaler;
+            EXPECT_FALSE(scaler.SetSource(Header(width, height, bits), pixels.data()))
+                << width << " x " << height << " " << bits;
+        }
+        CPictureScaler scaler;
+        ASSERT_TRUE(scaler.SetSource(Header(16, 8, 32), pixels.data()));
+        EXPECT_EQ(scaler.Scale(width, height), nullptr) << width << " x " << height;
+        EXPECT_EQ(scaler.OutputHeader(), nullptr);
+        EXPECT_NE(scaler.Scale(8, 4), nullptr) << "still usable afterwards";
+    }
 }
 
 } // namespace

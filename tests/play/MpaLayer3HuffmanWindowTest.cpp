@@ -3,9 +3,9 @@
 // bit reader gives (the code, linbits and sign bits of ISO/IEC 11172-3 2.4.2.7 one after the
 // other). Random bytes and random table choices cover every big_values table, both count1
 // tables, escapes and granules that run into the end of the data.
+#include "fzctrl/play/mpa/MpaBitReader.h"
 #include "fzctrl/play/mpa/MpaDecoder.h"
 #include "fzctrl/play/mpa/MpaHuffman.h"
-#include "fzctrl/play/mpa/MpaLayer3BitReader.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ namespace fz::mpa {
 namespace {
 
 // Field by field through the bit reader, with the rules HuffmanDecodeGranule states.
-int ReferenceDecode(Layer3BitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
+int ReferenceDecode(MpaBitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
                     int (&values)[576]) {
     const int bigLines = 2 * std::min(granule.bigValues, 288);
     const int regionEnds[3] = {granule.region1Start, granule.region2Start, bigLines};
@@ -97,10 +97,10 @@ TEST(MpaLayer3HuffmanWindow, MatchesTheFieldByFieldDecode) {
         ASSERT_LE(granule.region2Start, bigLines);
 
         int expected[576], actual[576];
-        Layer3BitReader reference(data.data(), 8 * bytes);
+        MpaBitReader reference(data.data(), 8 * bytes);
         reference.Seek(start);
         const int expectedEnd = ReferenceDecode(reference, granule, part3End, expected);
-        Layer3BitReader reader(data.data(), 8 * bytes);
+        MpaBitReader reader(data.data(), 8 * bytes);
         reader.Seek(start);
         const int actualEnd = HuffmanDecodeGranule(reader, granule, part3End, actual);
         ASSERT_EQ(actualEnd, expectedEnd) << "trial " << trial;

@@ -105,6 +105,11 @@ private:
     PacketPtr packet_{av_packet_alloc()};
     std::int64_t markerFrame_ = -1;
     std::int64_t clickSample_ = -1;
+    // AVI stores no time stamps, so an encoder's priming samples (MP3, AC-3) would put the sound
+    // late against the pictures. There the encoder is fed the signal this many samples ahead,
+    // and its packets start at 0: the decoded sound then matches the pictures sample for sample
+    // after the priming.
+    std::int64_t audioLead_ = 0;
 };
 
 bool ClipWriter::OpenVideo(std::string& error) {
@@ -206,6 +211,8 @@ bool ClipWriter::OpenAudio(std::string& error) {
     if (const int code = av_frame_get_buffer(audio_.frame.get(), 0); code < 0)
         return Fail(error, "cannot allocate a sound buffer", code);
     audio_.total = std::llround(options_.durationSeconds * info_.sampleRate);
+    if (info_.muxer == "avi")
+        audioLead_ = c.initial_padding;
     return true;
 }
 
@@ -215,9 +222,10 @@ void ClipWriter::FillAudio(AVFrame& frame, std::int64_t first, int count) {
     const bool planar = av_sample_fmt_is_planar(format);
     for (int i = 0; i < frame.nb_samples; ++i) {
         // Past the end of the clip (the padding of a fixed-size last frame) is silence.
-        const float value = i < count ? SoundValue(first + i, info_.sampleRate, options_.toneHz,
-                                                   options_.toneAmplitude, clickSample_)
-                                      : 0.0f;
+        const float value = i < count
+                                ? SoundValue(first + i + audioLead_, info_.sampleRate,
+                                             options_.toneHz, options_.toneAmplitude, clickSample_)
+                                : 0.0f;
         for (int ch = 0; ch < channels; ++ch) {
             const int plane = planar ? ch : 0;
             const int index = planar ? i : i * channels + ch;
@@ -257,6 +265,10 @@ bool ClipWriter::Send(Stream& stream, const AVFrame* frame, std::string& error) 
         }
         if (code < 0)
             return Fail(error, "cannot encode", code);
+        if (&stream == &audio_ && audioLead_ > 0) {
+            packet_->pts += audioLead_;
+            packet_->dts += audioLead_;
+        }
         av_packet_rescale_ts(packet_.get(), stream.encoder->time_base, stream.stream->time_base);
         packet_->stream_index = stream.stream->index;
         if (const int written = av_interleaved_write_frame(format_.get(), packet_.get());

@@ -1,51 +1,70 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 namespace fz::mpa {
 
-// Reads a frame's fields most significant bit first (ISO/IEC 11172-3 2.1, "bitstream order").
-// Never reads beyond the `size` bytes it is given: bits past the end read as zeros and set the
-// overrun flag. The caller keeps the bytes alive while reading.
+// Reads bits most significant first (ISO/IEC 11172-3 2.1, "bitstream order") from a byte buffer
+// whose data ends `endBit` bits after `data`: a Layer I/II frame, the Layer III side information
+// or the Layer III bit reservoir. The one reader of the decoder, with one overrun contract: it
+// never reads a byte at or beyond data[(endBit + 7) / 8], so a caller needs no readable bytes
+// behind its data; bits at and after `endBit` read as zeros, and a read that goes past the end
+// sets Overrun(). The caller keeps the bytes alive while reading. Away from the end a read is
+// one 4-byte load; only the last four bytes take the byte-by-byte path.
 class MpaBitReader {
 public:
-    MpaBitReader(const std::uint8_t* data, int size, int startBit = 0)
+    MpaBitReader(const std::uint8_t* data, int endBit, int startBit = 0)
         : m_data(data)
-        , m_sizeBits(static_cast<std::int64_t>(size > 0 ? size : 0) * 8)
-        , m_position(startBit) {}
+        , m_endBit(endBit > 0 ? endBit : 0)
+        , m_endByte((m_endBit + 7) >> 3)
+        , m_pos(startBit) {}
 
-    // Reads `bits` (0..25) bits as an unsigned number.
-    std::uint32_t Read(int bits) {
-        if (bits <= 0)
+    int Position() const { return m_pos; }
+    const std::uint8_t* Data() const { return m_data; }
+    int EndBit() const { return m_endBit; }
+    bool Overrun() const { return m_pos > m_endBit; }
+
+    // Moves to an absolute bit position (clamped to the end).
+    void Seek(int bitPos) { m_pos = bitPos < m_endBit ? bitPos : m_endBit; }
+
+    // The next `count` bits (0..25) without consuming them.
+    std::uint32_t Peek(int count) const {
+        if (m_pos >= m_endBit || count <= 0) {
             return 0;
-        std::uint32_t word = 0;
-        const std::int64_t byte = m_position >> 3;
-        const std::int64_t sizeBytes = m_sizeBits >> 3;
-        if (byte + 4 <= sizeBytes) {
-            word = static_cast<std::uint32_t>(m_data[byte]) << 24 |
-                   static_cast<std::uint32_t>(m_data[byte + 1]) << 16 |
-                   static_cast<std::uint32_t>(m_data[byte + 2]) << 8 |
-                   static_cast<std::uint32_t>(m_data[byte + 3]);
-        } else {
-            for (std::int64_t i = 0; i < 4; ++i)
-                word = word << 8 | (byte + i < sizeBytes ? m_data[byte + i] : 0u);
         }
-        word <<= (m_position & 7);
-        m_position += bits;
-        if (m_position > m_sizeBits)
-            m_overrun = true;
-        return word >> (32 - bits);
+        const int byte = m_pos >> 3;
+        std::uint32_t word;
+        if (byte + 4 <= m_endByte) {
+            const std::uint8_t* p = m_data + byte;
+            word = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
+                   (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+        } else {
+            word = 0;
+            for (int i = 0; i < 4; ++i) {
+                word = word << 8 | (byte + i < m_endByte ? std::uint32_t{m_data[byte + i]} : 0u);
+            }
+        }
+        word <<= (m_pos & 7);
+        const int left = m_endBit - m_pos;
+        if (left < count) {
+            word &= ~(0xFFFFFFFFu >> left);
+        }
+        return word >> (32 - count);
     }
 
-    bool Overrun() const { return m_overrun; }
-    std::int64_t Position() const { return m_position; }
+    void Skip(int count) { m_pos += count; }
+
+    std::uint32_t Read(int count) {
+        const std::uint32_t value = Peek(count);
+        m_pos += count;
+        return value;
+    }
 
 private:
     const std::uint8_t* m_data;
-    std::int64_t m_sizeBits;
-    std::int64_t m_position;
-    bool m_overrun = false;
+    int m_endBit;
+    int m_endByte;
+    int m_pos;
 };
 
 } // namespace fz::mpa

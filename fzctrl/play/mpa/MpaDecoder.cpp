@@ -3,6 +3,7 @@
 #include "fzctrl/play/mpa/MpaDecoder.h"
 
 #include "fzctrl/play/mpa/MpaDecoderState.h"
+#include "fzctrl/play/mpa/MpaFrameRules.h"
 #include "fzctrl/play/mpa/MpaHeaderTables.h"
 #include "fzctrl/play/mpa/MpaLayer12.h"
 #include "fzctrl/play/mpa/MpaLayer12Tables.h"
@@ -94,34 +95,20 @@ int MpaDecodeFrame(MpaDecodeJob& job) {
     if (state.layer == 0 || state.streamSampleRate <= 0)
         return Fail(kMpaErrorBadHeader);
 
-    // Frame size from the remembered stream rate s and the frame's bit rate b in kbit/s.
-    const std::int64_t b = kbps, s = state.streamSampleRate;
-    const int pad = header.padding;
-    std::int64_t frameSize = 0;
-    switch (header.layer) {
-    case 1:
-        frameSize = (b * 12000 / s + pad) * 4;
-        break;
-    case 2:
-        frameSize = pad + b * 144000 / s;
-        break;
-    default:
-        frameSize = header.version == 1 ? b * 144000 / s + pad : pad + b * 144000 / s / 2;
-        break;
-    }
+    // Frame size from the frame's bit rate and the remembered stream rate.
+    const int frameSize =
+        mpa::FrameBytes(header, job.bitRate, state.streamSampleRate, header.padding);
     if (job.bytesAvailable < frameSize)
         return Fail(kMpaErrorNotEnoughData);
 
     // The caller's buffer holds the prepared stream's PCM bytes per frame: a frame of another
     // layer, channel count or granule count would overrun it or be misread.
     const int channels = mpa::ChannelCount(header);
-    const int samples = header.layer == 1                          ? 384
-                        : header.layer == 2 || header.version == 1 ? 1152
-                                                                   : 576;
-    if (header.layer != state.layer || samples * channels * 2 != state.pcmBytesPerFrame)
+    if (header.layer != state.layer ||
+        mpa::FrameSamples(header) * channels * 2 != state.pcmBytesPerFrame)
         return Fail(kMpaErrorBadHeader);
 
-    state.frameSize = static_cast<int>(frameSize);
+    state.frameSize = frameSize;
     switch (header.layer) {
     case 1:
         mpa::DecodeLayer1(state, header, job.frame, state.frameSize, job.pcm);

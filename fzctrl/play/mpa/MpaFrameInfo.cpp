@@ -1,6 +1,7 @@
 // MpaParseHeader and MpaGetInfo: the frame header, the VBR headers and the frame-size rules.
 #include "fzctrl/play/mpa/MpaDecoder.h"
 #include "fzctrl/play/mpa/MpaDecoderState.h"
+#include "fzctrl/play/mpa/MpaFrameRules.h"
 #include "fzctrl/play/mpa/MpaHeaderTables.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@ namespace fz {
 
 namespace {
 
+using mpa::FrameBytes;
 using mpa::MpaFrameHeader;
 
 int Fail(int error) {
@@ -21,37 +23,6 @@ std::int32_t BigEndian32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(
         static_cast<std::uint32_t>(p[0]) << 24 | static_cast<std::uint32_t>(p[1]) << 16 |
         static_cast<std::uint32_t>(p[2]) << 8 | static_cast<std::uint32_t>(p[3]));
-}
-
-// Bytes of Layer III side information (ISO/IEC 11172-3 2.4.1.7, ISO/IEC 13818-3 2.4.1.7).
-int Layer3SideInfoBytes(const MpaFrameHeader& header) {
-    if (header.version == 1)
-        return header.mode == 3 ? 17 : 32;
-    return header.mode == 3 ? 9 : 17;
-}
-
-int SamplesPerFrame(const MpaFrameHeader& header) {
-    if (header.layer == 1)
-        return 384;
-    if (header.layer == 3 && header.version != 1)
-        return 576;
-    return 1152;
-}
-
-// A frame's size in bytes at `bitRate` bit/s, `rate` Hz and padding bit `pad` (ISO/IEC 11172-3
-// 2.4.3.1, ISO/IEC 13818-3 2.4.3.1; integer divisions from left to right).
-int FrameBytes(const MpaFrameHeader& header, int bitRate, int rate, int pad) {
-    const std::int64_t r = bitRate;
-    switch (header.layer) {
-    case 1:
-        return static_cast<int>((pad + r * 12 / rate) * 4);
-    case 2:
-        return static_cast<int>(pad + r * 144 / rate);
-    default:
-        if (header.version == 1)
-            return static_cast<int>(r * 144 / rate + pad);
-        return static_cast<int>(r * 144 / rate / 2 + pad);
-    }
 }
 
 } // namespace
@@ -103,7 +74,7 @@ int MpaGetInfo(const std::uint8_t* frame, int length, MpaFrameInfo& info, MpaRem
 
     int position = 4 + (header.crc ? 2 : 0);
     if (header.layer == 3)
-        position += Layer3SideInfoBytes(header);
+        position += mpa::Layer3SideInfoBytes(header.version, mpa::ChannelCount(header));
 
     const int rate = mpa::SampleRateHz(header.version, header.sampleRateIndex);
     const int bitRate = mpa::BitRateKbps(header.version, header.layer, header.bitRateIndex) * 1000;
@@ -145,13 +116,12 @@ int MpaGetInfo(const std::uint8_t* frame, int length, MpaFrameInfo& info, MpaRem
     info.vbrFrames = vbrFrames;
     info.vbrBytes = vbrBytes;
     info.vbrHeaderFrameSize = vbr ? FrameBytes(header, bitRate, rate, header.padding) : 0;
-    // The padding slot is 4 bytes in Layer I and 1 byte otherwise (2.4.3.1).
     info.smallFrameSize = FrameBytes(header, low, rate, 0);
     info.largeFrameSize = FrameBytes(header, high, rate, 1);
-    info.outputChannels = header.mode == 3 ? 1 : 2;
+    info.outputChannels = mpa::ChannelCount(header);
     info.outputBits = 16;
     info.outputSampleRate = rate;
-    info.pcmBytesPerFrame = SamplesPerFrame(header) * info.outputChannels * 2;
+    info.pcmBytesPerFrame = mpa::FrameSamples(header) * info.outputChannels * 2;
     info.bitRate = vbr ? 0 : bitRate;
 
     if (remember == MpaRemember::Yes) {

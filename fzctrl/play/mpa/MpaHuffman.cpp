@@ -69,7 +69,7 @@ bool BuildLevel(HuffmanDecodeTables& tables, const std::vector<BuildCode>& codes
     return true;
 }
 
-int DecodeFrom(Layer3BitReader& bits, std::uint32_t link) {
+int DecodeFrom(MpaBitReader& bits, std::uint32_t link) {
     const auto& pool = Layer3Tables().huffman.pool;
     std::uint32_t entry = link;
     while (entry & HuffmanDecodeTables::kLink) {
@@ -117,11 +117,11 @@ void HuffmanBuildDecodeTables(HuffmanDecodeTables& tables) {
     }
 }
 
-int HuffmanDecodePair(Layer3BitReader& bits, int codeTable) {
+int HuffmanDecodePair(MpaBitReader& bits, int codeTable) {
     return DecodeFrom(bits, Layer3Tables().huffman.root[static_cast<std::size_t>(codeTable)]);
 }
 
-int HuffmanDecodeQuad(Layer3BitReader& bits, int count1TableSelect) {
+int HuffmanDecodeQuad(MpaBitReader& bits, int count1TableSelect) {
     if (count1TableSelect != 0) {
         // Table B codes 8 v + 4 w + 2 x + y as its complement in four bits.
         return static_cast<int>(~bits.Read(4) & 15u);
@@ -151,7 +151,7 @@ std::uint64_t Window64(const std::uint8_t* data, int pos) {
 // reader.
 class BitWindow {
 public:
-    explicit BitWindow(const Layer3BitReader& bits)
+    explicit BitWindow(const MpaBitReader& bits)
         : m_data(bits.Data())
         , m_reloadEnd(bits.EndBit() - 64)
         , m_pos(bits.Position()) {}
@@ -262,7 +262,7 @@ inline int DecodeQuadFromWindow(std::uint64_t window, int count1TableSelect,
 
 // Away from the end of the data codes are decoded from a BitWindow; the last 64 bits go through
 // the bit reader, which supplies zeros past the end. Both give the same values.
-int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
+int HuffmanDecodeGranule(MpaBitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
                          int (&values)[576]) {
     const std::uint32_t* pool = Layer3Tables().huffman.pool.data();
     BitWindow window(bits);

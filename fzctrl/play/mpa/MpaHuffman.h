@@ -1,7 +1,7 @@
 #pragma once
 
+#include "fzctrl/play/mpa/MpaBitReader.h"
 #include "fzctrl/play/mpa/MpaHuffmanTables.h"
-#include "fzctrl/play/mpa/MpaLayer3BitReader.h"
 #include "fzctrl/play/mpa/MpaLayer3SideInfo.h"
 
 #include <array>
@@ -29,17 +29,17 @@ void HuffmanBuildDecodeTables(HuffmanDecodeTables& tables);
 
 // Decodes one code of big_values code table `codeTable` (an index into kHuffmanCodeTables);
 // returns x * 16 + y.
-int HuffmanDecodePair(Layer3BitReader& bits, int codeTable);
+int HuffmanDecodePair(MpaBitReader& bits, int codeTable);
 
 // Decodes one count1 quadruple (table A or B); returns 8 v + 4 w + 2 x + y.
-int HuffmanDecodeQuad(Layer3BitReader& bits, int count1TableSelect);
+int HuffmanDecodeQuad(MpaBitReader& bits, int count1TableSelect);
 
 // Decodes the Huffman-coded part of one granule of one channel (ISO/IEC 11172-3 2.4.3.4.2,
 // 2.4.2.7): the big_values pairs with their linbits and signs in regions 0..2, then count1
 // quadruples until `part3EndBit`; a quadruple that ends past it is dropped. Every line after
 // the last decoded one is zero. Returns the number of lines up to and including the last
 // non-zero value. Reads nothing past the reader's end.
-int HuffmanDecodeGranule(Layer3BitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
+int HuffmanDecodeGranule(MpaBitReader& bits, const Layer3GranuleInfo& granule, int part3EndBit,
                          int (&values)[576]);
 
 } // namespace fz::mpa

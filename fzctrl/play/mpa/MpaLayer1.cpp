@@ -12,7 +12,7 @@ void DecodeLayer1(MpaDecoderState& state, const MpaFrameHeader& header, const st
     const int channels = ChannelCount(header);
     const int bound = std::min(IntensityBound(header), 32);
     const int limit = std::clamp(state.subbandLimit, 0, 32);
-    MpaBitReader bits(frame, frameSize, header.crc ? 48 : 32);
+    MpaBitReader bits(frame, frameSize * 8, header.crc ? 48 : 32);
 
     // ISO/IEC 11172-3 2.4.1.5: allocations, then scale factors, then 12 slots of samples. Above
     // the bound one allocation and one sample serve both channels (intensity stereo).

@@ -2,6 +2,7 @@
 
 #include "fzctrl/play/mpa/MpaDecoderState.h"
 #include "fzctrl/play/mpa/MpaFrameHeader.h"
+#include "fzctrl/play/mpa/MpaFrameRules.h"
 
 #include <cstdint>
 
@@ -23,10 +24,7 @@ void DecodeLayer1(MpaDecoderState& state, const MpaFrameHeader& header, const st
 void DecodeLayer2(MpaDecoderState& state, const MpaFrameHeader& header, const std::uint8_t* frame,
                   int frameSize, std::int16_t* pcm);
 
-// Channels of a header's mode, and the first subband coded as intensity stereo (32: none).
-inline int ChannelCount(const MpaFrameHeader& header) {
-    return header.mode == 3 ? 1 : 2;
-}
+// The first subband coded as intensity stereo (32: none).
 inline int IntensityBound(const MpaFrameHeader& header) {
     // ISO/IEC 11172-3 2.4.2.3, "mode_extension" in Layers I and II: bound 4, 8, 12 or 16.
     return header.mode == 1 ? 4 * (header.modeExtension + 1) : 32;

@@ -17,7 +17,7 @@ void DecodeLayer2(MpaDecoderState& state, const MpaFrameHeader& header, const st
     const int sbLimit = table.sbLimit;
     const int bound = std::min(IntensityBound(header), sbLimit);
     const int limit = std::clamp(state.subbandLimit, 0, sbLimit);
-    MpaBitReader bits(frame, frameSize, header.crc ? 48 : 32);
+    MpaBitReader bits(frame, frameSize * 8, header.crc ? 48 : 32);
 
     // ISO/IEC 11172-3 2.4.1.6: allocations (one shared above the bound), scale factor selection
     // information, scale factors, then 12 granules of three samples per subband.

@@ -1,7 +1,7 @@
 #include "fzctrl/play/mpa/MpaLayer3.h"
 
+#include "fzctrl/play/mpa/MpaBitReader.h"
 #include "fzctrl/play/mpa/MpaHuffman.h"
-#include "fzctrl/play/mpa/MpaLayer3BitReader.h"
 #include "fzctrl/play/mpa/MpaLayer3BuiltTables.h"
 #include "fzctrl/play/mpa/MpaLayer3Hybrid.h"
 #include "fzctrl/play/mpa/MpaLayer3Requantize.h"
@@ -118,7 +118,7 @@ void BuildQuantizer(Layer3BuiltTables& t) {
 }
 
 // Scale factors and Huffman data of one granule of one channel, requantised.
-void DecodeChannel(Layer3BitReader& bits, int part2Start, const Layer3GranuleInfo& granule,
+void DecodeChannel(MpaBitReader& bits, int part2Start, const Layer3GranuleInfo& granule,
                    const MpaFrameHeader& header, int scfsi, int granuleIndex, int channel,
                    int rateRow, Layer3ScaleFactors& sf, Layer3Spectrum& spectrum) {
     const int part3End = part2Start + granule.part23Length;
@@ -203,7 +203,7 @@ Layer3Result Layer3DecodeFrame(Layer3State& state, const MpaFrameHeader& header,
         return Layer3Result::NoMainData;
     }
 
-    Layer3BitReader bits(state.reservoir, state.reservoirSize * 8);
+    MpaBitReader bits(state.reservoir, state.reservoirSize * 8);
     Layer3ScaleFactors sf[2] = {};
     Layer3Spectrum spectrum[2];
     int part2Start = mainStart * 8;

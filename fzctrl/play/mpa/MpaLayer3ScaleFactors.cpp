@@ -6,7 +6,7 @@ namespace fz::mpa {
 
 namespace {
 
-std::uint8_t ReadValue(Layer3BitReader& bits, int slen) {
+std::uint8_t ReadValue(MpaBitReader& bits, int slen) {
     return static_cast<std::uint8_t>(bits.Read(slen));
 }
 
@@ -16,7 +16,7 @@ std::uint8_t MaxValue(int slen) {
 
 } // namespace
 
-void Layer3ReadScaleFactorsMpeg1(Layer3BitReader& bits, const Layer3GranuleInfo& granule, int scfsi,
+void Layer3ReadScaleFactorsMpeg1(MpaBitReader& bits, const Layer3GranuleInfo& granule, int scfsi,
                                  int granuleIndex, Layer3ScaleFactors& sf) {
     const int slen1 = kSlen1[static_cast<std::size_t>(granule.scalefacCompress & 15)];
     const int slen2 = kSlen2[static_cast<std::size_t>(granule.scalefacCompress & 15)];
@@ -93,7 +93,7 @@ Layer3LsfPartitions Layer3LsfPartitionsFor(int scalefacCompress, Layer3LsfChanne
     return p;
 }
 
-bool Layer3ReadScaleFactorsLsf(Layer3BitReader& bits, const Layer3GranuleInfo& granule,
+bool Layer3ReadScaleFactorsLsf(MpaBitReader& bits, const Layer3GranuleInfo& granule,
                                Layer3LsfChannel kind, Layer3ScaleFactors& sf) {
     const Layer3LsfPartitions p = Layer3LsfPartitionsFor(granule.scalefacCompress, kind);
     int blockKind = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fzctrl/play/mpa/MpaLayer3BitReader.h"
+#include "fzctrl/play/mpa/MpaBitReader.h"
 #include "fzctrl/play/mpa/MpaLayer3SideInfo.h"
 #include "fzctrl/play/mpa/MpaLayer3Tables.h"
 
@@ -22,7 +22,7 @@ struct Layer3ScaleFactors {
 // MPEG-1 (ISO/IEC 11172-3 2.4.1.7, 2.4.2.7). In granule 1 of a long block, the band groups
 // whose scfsi bit is set keep the values that `sf` holds from granule 0; everything else is
 // read. `scfsi` has group 0 in bit 3.
-void Layer3ReadScaleFactorsMpeg1(Layer3BitReader& bits, const Layer3GranuleInfo& granule, int scfsi,
+void Layer3ReadScaleFactorsMpeg1(MpaBitReader& bits, const Layer3GranuleInfo& granule, int scfsi,
                                  int granuleIndex, Layer3ScaleFactors& sf);
 
 // Which scalefac_compress rule of 13818-3 2.4.3.2 a channel follows.
@@ -43,7 +43,7 @@ Layer3LsfPartitions Layer3LsfPartitionsFor(int scalefacCompress, Layer3LsfChanne
 // MPEG-2/2.5 (ISO/IEC 13818-3 2.4.3.2): the four partitions in the order long bands 0..20,
 // short bands 0..11 (three windows each), or for mixed blocks long bands 0..5 and short bands
 // 3..11. Returns preflag (set by scalefac_compress 500..511 of a normal channel).
-bool Layer3ReadScaleFactorsLsf(Layer3BitReader& bits, const Layer3GranuleInfo& granule,
+bool Layer3ReadScaleFactorsLsf(MpaBitReader& bits, const Layer3GranuleInfo& granule,
                                Layer3LsfChannel kind, Layer3ScaleFactors& sf);
 
 } // namespace fz::mpa

@@ -1,7 +1,7 @@
 #include "fzctrl/play/mpa/MpaLayer3SideInfo.h"
 
+#include "fzctrl/play/mpa/MpaBitReader.h"
 #include "fzctrl/play/mpa/MpaHuffmanTables.h"
-#include "fzctrl/play/mpa/MpaLayer3BitReader.h"
 #include "fzctrl/play/mpa/MpaLayer3BuiltTables.h"
 
 #include <algorithm>
@@ -14,7 +14,7 @@ bool TableUsable(int table) {
     return table != kHuffmanTableUnused4 && table != kHuffmanTableUnused14;
 }
 
-void ParseGranule(Layer3BitReader& bits, bool lsf, int rateRow, Layer3GranuleInfo& g) {
+void ParseGranule(MpaBitReader& bits, bool lsf, int rateRow, Layer3GranuleInfo& g) {
     const auto& longBounds = Layer3Tables().longBounds[static_cast<std::size_t>(rateRow)];
     const auto& shortBounds = Layer3Tables().shortBounds[static_cast<std::size_t>(rateRow)];
 
@@ -76,21 +76,11 @@ void ParseGranule(Layer3BitReader& bits, bool lsf, int rateRow, Layer3GranuleInf
 
 } // namespace
 
-int Layer3SideInfoBytes(int version, int channels) {
-    if (version == 1) {
-        return channels == 1 ? 17 : 32;
-    }
-    return channels == 1 ? 9 : 17;
-}
-
 int Layer3ParseSideInfo(const std::uint8_t* bytes, int version, int channels, int rateRow,
                         Layer3SideInfo& info) {
     const bool lsf = version != 1;
     const int size = Layer3SideInfoBytes(version, channels);
-    // A private copy with the reader's guard bytes behind it.
-    std::uint8_t copy[32 + 4] = {};
-    std::copy(bytes, bytes + size, copy);
-    Layer3BitReader bits(copy, size * 8);
+    MpaBitReader bits(bytes, size * 8);
 
     info.scfsi[0] = info.scfsi[1] = 0;
     if (lsf) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fzctrl/play/mpa/MpaFrameRules.h"
+
 #include <cstdint>
 
 namespace fz::mpa {
@@ -38,10 +40,8 @@ struct Layer3SideInfo {
     Layer3GranuleInfo granule[2][2]; // [granule][channel]
 };
 
-// Side-information bytes after the header and CRC: 17 or 32 (MPEG-1), 9 or 17 (MPEG-2/2.5).
-int Layer3SideInfoBytes(int version, int channels);
-
-// Parses the side information from `bytes` (exactly Layer3SideInfoBytes of them). `rateRow` is
+// Parses the side information from `bytes` (exactly Layer3SideInfoBytes of them,
+// MpaFrameRules.h). `rateRow` is
 // SampleRateRow of the header; it places the region boundaries. Returns the granules in the
 // frame (2 for MPEG-1, 1 otherwise).
 int Layer3ParseSideInfo(const std::uint8_t* bytes, int version, int channels, int rateRow,

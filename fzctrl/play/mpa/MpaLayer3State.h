@@ -11,8 +11,8 @@ namespace fz::mpa {
 // process-wide state; Layer3Reset prepares it for a stream, Layer3DecodeFrame advances it.
 struct Layer3State {
     // The bit reservoir: main data of this and earlier frames, oldest byte first, and the
-    // write position. Three bytes past the end stay readable for the bit reader.
-    std::uint8_t reservoir[kReservoirBytes + 4];
+    // write position.
+    std::uint8_t reservoir[kReservoirBytes];
     int reservoirSize;
 
     // The second halves of the last IMDCT outputs, added to the next granule:

@@ -99,7 +99,8 @@ Position ShortPosition(const StereoProcessor& p, const Layer3ScaleFactors& sf, i
 }
 
 // Long bands [0, bandCount) covering lines [0, lineEnd), with the intensity region above the
-// last non-zero right line below `rightEnd`.
+// last non-zero right line below `rightEnd`. Band 21 takes band 20's position, also when band 20
+// itself lies below the region (see Layer3ApplyStereo).
 void LongBands(StereoProcessor& p, const Layer3ScaleFactors& sf, const std::int16_t* bounds,
                int bandCount, int rightEnd) {
     int first = 0;
@@ -107,16 +108,14 @@ void LongBands(StereoProcessor& p, const Layer3ScaleFactors& sf, const std::int1
         ++first;
     }
     p.Plain(0, bounds[first]);
-    Position previous{0, false};
     for (int band = first; band < bandCount; ++band) {
-        Position position = band < kLongBands - 1 ? LongPosition(p, sf, band) : previous;
+        const Position position = LongPosition(p, sf, std::min(band, kLongBands - 2));
         p.Intensity(bounds[band], bounds[band + 1] - bounds[band], position);
-        previous = position;
     }
 }
 
 // Short bands [firstBand, 13) of the three windows. Returns whether the right channel has a
-// non-zero line there.
+// non-zero line there. Band 12 of a window takes band 11's position of that window.
 bool ShortBands(StereoProcessor& p, const Layer3ScaleFactors& sf, const std::int16_t* bounds,
                 int firstBand) {
     bool anyRight = false;
@@ -130,7 +129,6 @@ bool ShortBands(StereoProcessor& p, const Layer3ScaleFactors& sf, const std::int
                 break;
             }
         }
-        Position previous{0, false};
         for (int band = firstBand; band < kShortBands; ++band) {
             const int width = bounds[band + 1] - bounds[band];
             const int start = 3 * bounds[band] + window * width;
@@ -138,10 +136,8 @@ bool ShortBands(StereoProcessor& p, const Layer3ScaleFactors& sf, const std::int
                 p.Plain(start, width);
                 continue;
             }
-            Position position =
-                band < kShortBands - 1 ? ShortPosition(p, sf, band, window) : previous;
-            p.Intensity(start, width, position);
-            previous = position;
+            p.Intensity(start, width,
+                        ShortPosition(p, sf, std::min(band, kShortBands - 2), window));
         }
     }
     return anyRight;

@@ -22,16 +22,16 @@ constexpr int SampleRateRow(int version, int sampleRateIndex) {
 
 // ISO/IEC 11172-3 Table B.8 (MPEG-1), ISO/IEC 13818-3 Table B.2 (MPEG-2), and the MPEG-2.5
 // rates: widths of the long-block scale-factor bands 0..21, per sample-rate row. At 24 kHz
-// bands 17 and 18 are 52 and 64 lines wide (boundary 330, as in the ISO reference software):
-// the streams that encoders write place their Huffman region boundaries there, and the printed
-// 332 would misread every such granule from band 18 on.
+// band 18 starts at line 332 (bands 17 and 18 are 54 and 62 lines wide), as the table of
+// 13818-3 prints it and encoders place their Huffman region boundaries; a decoder that puts the
+// boundary at 330 switches code tables two lines early and misreads the rest of the granule.
 inline constexpr std::array<std::array<std::uint8_t, kLongBands>, kSampleRateRows> kLongBandWidths =
     {{
         {4, 4, 4, 4, 4, 4, 6, 6, 8, 8, 10, 12, 16, 20, 24, 28, 34, 42, 50, 54, 76, 158},
         {4, 4, 4, 4, 4, 4, 6, 6, 6, 8, 10, 12, 16, 18, 22, 28, 34, 40, 46, 54, 54, 192},
         {4, 4, 4, 4, 4, 4, 6, 6, 8, 10, 12, 16, 20, 24, 30, 38, 46, 56, 68, 84, 102, 26},
         {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 38, 46, 52, 60, 68, 58, 54},
-        {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 18, 22, 26, 32, 38, 46, 52, 64, 70, 76, 36},
+        {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 18, 22, 26, 32, 38, 46, 54, 62, 70, 76, 36},
         {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 38, 46, 52, 60, 68, 58, 54},
         {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 38, 46, 52, 60, 68, 58, 54},
         {6, 6, 6, 6, 6, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 38, 46, 52, 60, 68, 58, 54},

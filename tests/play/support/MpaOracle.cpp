@@ -2,6 +2,8 @@
 
 #include "fzctrl/play/mpa/MpaDecoder.h"
 
+#include <mpg123.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -33,6 +35,9 @@ struct FrameDeleter {
 };
 struct PacketDeleter {
     void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct Mpg123Deleter {
+    void operator()(mpg123_handle* handle) const { mpg123_delete(handle); }
 };
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextDeleter>;
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
@@ -169,7 +174,17 @@ Pcm MakeSignal(Signal signal, int sampleRate, int channels, double seconds, std:
                                              std::vector<double>(count, 0.0));
     for (int ch = 0; ch < channels; ++ch) {
         std::vector<double>& out = channel[static_cast<std::size_t>(ch)];
-        if (signal == Signal::Tones) {
+        if (signal == Signal::Sweep) {
+            // Up from 100 Hz to just below the cutoff in half a second, down in the other half.
+            double phase = 0.0;
+            const double top = 0.95 * cutoffHz;
+            for (std::size_t n = 0; n < count; ++n) {
+                const double t = std::fmod(static_cast<double>(n) / sampleRate, 1.0);
+                const double glide = t < 0.5 ? 2.0 * t : 2.0 - 2.0 * t;
+                phase += 2.0 * std::numbers::pi * (100.0 + (top - 100.0) * glide) / sampleRate;
+                out[n] = 0.3 * std::sin(phase + ch * 0.5);
+            }
+        } else if (signal == Signal::Tones) {
             const double frequencies[4] = {220.0 * (ch + 1), 1234.5 + 300.0 * ch,
                                            0.21 * cutoffHz * 3.0, 0.93 * cutoffHz};
             const double amplitudes[4] = {0.15, 0.1, 0.06, 0.03};
@@ -309,7 +324,7 @@ Stream MakeStream(std::vector<std::uint8_t> bytes) {
     return stream;
 }
 
-Decoded DecodeWithOracle(const Stream& stream) {
+Decoded DecodeWithFfmpeg(const Stream& stream) {
     Decoded decoded;
     if (stream.frames.empty()) {
         decoded.error = "no frames";
@@ -356,6 +371,64 @@ Decoded DecodeWithOracle(const Stream& stream) {
             av_frame_unref(frame.get());
         }
         decoded.frameSamples.push_back(produced);
+    }
+    return decoded;
+}
+
+Decoded DecodeWithMpg123(const Stream& stream) {
+    Decoded decoded;
+    if (stream.frames.empty()) {
+        decoded.error = "no frames";
+        return decoded;
+    }
+    int error = MPG123_OK;
+    std::unique_ptr<mpg123_handle, Mpg123Deleter> handle(mpg123_new(nullptr, &error));
+    mpg123_handle* mh = handle.get();
+    const long flags = MPG123_QUIET | MPG123_IGNORE_INFOFRAME | MPG123_FORCE_FLOAT;
+    if (!mh || mpg123_param(mh, MPG123_ADD_FLAGS, flags, 0.0) != MPG123_OK ||
+        mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0.0) != MPG123_OK ||
+        mpg123_format_none(mh) != MPG123_OK ||
+        mpg123_format2(mh, 0, MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32) != MPG123_OK ||
+        mpg123_open_feed(mh) != MPG123_OK) {
+        decoded.error = std::string("cannot set up libmpg123: ") + mpg123_plain_strerror(error);
+        return decoded;
+    }
+    std::vector<std::vector<float>> perFrame(stream.frames.size());
+    int channels = 0;
+    auto drain = [&] {
+        for (;;) {
+            off_t number = 0;
+            unsigned char* audio = nullptr;
+            std::size_t bytes = 0;
+            const int result = mpg123_decode_frame(mh, &number, &audio, &bytes);
+            if (result == MPG123_NEW_FORMAT) {
+                long rate = 0;
+                int encoding = 0;
+                mpg123_getformat(mh, &rate, &channels, &encoding);
+                continue;
+            }
+            if (result != MPG123_OK) {
+                if (result != MPG123_NEED_MORE && result != MPG123_DONE)
+                    ++decoded.failedFrames;
+                return;
+            }
+            if (number < 0 || static_cast<std::size_t>(number) >= perFrame.size() || !audio)
+                continue;
+            const auto* samples = reinterpret_cast<const float*>(audio);
+            std::vector<float>& out = perFrame[static_cast<std::size_t>(number)];
+            out.clear();
+            for (std::size_t i = 0; i < bytes / sizeof(float); ++i)
+                out.push_back(std::clamp(samples[i] * 32768.0f, -32768.0f, 32767.0f));
+        }
+    };
+    for (const FrameSpan& span : stream.frames) {
+        mpg123_feed(mh, stream.bytes.data() + span.offset, span.size);
+        drain();
+    }
+    decoded.channels = std::max(channels, 1);
+    for (const std::vector<float>& frame : perFrame) {
+        decoded.samples.insert(decoded.samples.end(), frame.begin(), frame.end());
+        decoded.frameSamples.push_back(frame.size() / static_cast<std::size_t>(decoded.channels));
     }
     return decoded;
 }
@@ -431,15 +504,32 @@ Difference Compare(const Decoded& ours, const Decoded& oracle, int skipFrames) {
     return difference;
 }
 
-Difference CompareWithOracle(const Stream& stream, const std::string& label) {
-    const Decoded oracle = DecodeWithOracle(stream);
+bool WithinTolerance(const Difference& d) {
+    return d.samplesCompared > 0 && d.rmsLsb <= kToleranceRmsLsb && d.maxLsb <= kToleranceMaxLsb;
+}
+
+OracleComparison CompareWithOracles(const Stream& stream, const std::string& label) {
+    const Decoded viaMpg123 = DecodeWithMpg123(stream);
+    const Decoded viaFfmpeg = DecodeWithFfmpeg(stream);
     const Decoded ours = DecodeWithFramzel(stream);
-    const Difference d = Compare(ours, oracle);
-    std::printf("%s: %zu frames, %zu compared (%zu samples): RMS %.4f LSB, max %.3f LSB%s%s\n",
-                label.c_str(), stream.frames.size(), d.framesCompared, d.samplesCompared, d.rmsLsb,
-                d.maxLsb, oracle.error.empty() ? "" : ", oracle: ", oracle.error.c_str());
+    OracleComparison c;
+    c.mpg123 = Compare(ours, viaMpg123);
+    c.ffmpeg = Compare(ours, viaFfmpeg);
+    c.oracles = Compare(viaFfmpeg, viaMpg123);
+    c.oraclesDisagree = !WithinTolerance(c.oracles);
+    c.oursFailed = ours.failedFrames;
+    std::string notes;
+    for (const auto& [name, decoded] :
+         {std::pair{"mpg123", &viaMpg123}, std::pair{"FFmpeg", &viaFfmpeg}})
+        if (!decoded->error.empty())
+            notes += std::string(", ") + name + ": " + decoded->error;
+    std::printf("%s: %zu frames, %zu compared | mpg123 RMS %.4f max %.3f LSB | FFmpeg RMS %.4f "
+                "max %.3f LSB | FFmpeg vs mpg123 RMS %.4f max %.3f LSB%s%s\n",
+                label.c_str(), stream.frames.size(), c.mpg123.framesCompared, c.mpg123.rmsLsb,
+                c.mpg123.maxLsb, c.ffmpeg.rmsLsb, c.ffmpeg.maxLsb, c.oracles.rmsLsb,
+                c.oracles.maxLsb, c.oraclesDisagree ? " ORACLES DISAGREE" : "", notes.c_str());
     std::fflush(stdout);
-    return d;
+    return c;
 }
 
 void BitWriter::Put(std::uint32_t value, int bits) {

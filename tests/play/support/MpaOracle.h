@@ -1,9 +1,10 @@
 #pragma once
 
 // Oracle support for the MPEG audio decoder tests: test sound, streams made with libavcodec's
-// encoders (mp2 for Layer II, libmp3lame for Layer III), decoding by libavcodec's float decoders
-// (mp1float, mp2float, mp3float) as the independent reference, and the comparison of our decoder
-// with it. FFmpeg is used here only, never by the product.
+// encoders (mp2 for Layer II, libmp3lame for Layer III), two independent references — libmpg123
+// and libavcodec's float decoders (mp1float, mp2float, mp3float) — and the comparison of our
+// decoder with both. FFmpeg and libmpg123 are used here and in the bench only, never by the
+// product.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,9 +21,10 @@ struct Pcm {
 };
 
 enum class Signal {
-    Tones, // a few steady sines per channel
-    Noise, // low-passed white noise
-    Clicks // silence broken by clicks and short noise bursts (forces Layer III short blocks)
+    Tones,  // a few steady sines per channel
+    Noise,  // low-passed white noise
+    Clicks, // silence broken by clicks and short noise bursts (forces Layer III short blocks)
+    Sweep   // a sine gliding from 100 Hz to the cutoff and back, once a second
 };
 
 // Test sound low-passed below min(18 kHz, 0.42 × rate), since the decoder leaves out the highest
@@ -69,7 +71,12 @@ struct Decoded {
 
 // Decodes each frame as one packet with mp1float, mp2float or mp3float (by the first frame's
 // layer). Output is limited to the 16-bit range, as ours is.
-Decoded DecodeWithOracle(const Stream& stream);
+Decoded DecodeWithFfmpeg(const Stream& stream);
+
+// Decodes with libmpg123 (float output, fed frame by frame, a "Xing" frame decoded as the
+// ordinary frame it is, no gapless trimming), each frame's output placed by its frame number.
+// Output is limited to the 16-bit range, as ours is.
+Decoded DecodeWithMpg123(const Stream& stream);
 
 // Decodes with MpaInit, MpaDecodeInit and MpaDecodeFrame, giving each frame the rest of the
 // stream as available bytes; a frame's output area starts zeroed. Also counts frames whose
@@ -88,9 +95,25 @@ struct Difference {
 // either side gave nothing.
 Difference Compare(const Decoded& ours, const Decoded& oracle, int skipFrames = 1);
 
-// Decodes with both, compares after the first frame and prints "label: ... RMS ... max ..."
-// to standard output.
-Difference CompareWithOracle(const Stream& stream, const std::string& label);
+// The tolerance of every oracle test, after the first frame: RMS difference at most 1 LSB and
+// largest absolute difference at most 4 LSB of 16-bit PCM.
+inline constexpr double kToleranceRmsLsb = 1.0;
+inline constexpr double kToleranceMaxLsb = 4.0;
+bool WithinTolerance(const Difference& d);
+
+struct OracleComparison {
+    Difference mpg123;    // ours against libmpg123: the verdict
+    Difference ffmpeg;    // ours against FFmpeg
+    Difference oracles;   // FFmpeg against libmpg123
+    bool oraclesDisagree; // the two references differ by more than the tolerance
+    int oursFailed = 0;   // frames our decoder refused
+};
+
+// Decodes with ours and both references, compares after the first frame and prints one line
+// "label: ... mpg123 RMS ... max ... | FFmpeg RMS ... max ... | FFmpeg vs mpg123 ..." to
+// standard output, ending in "ORACLES DISAGREE" when the two references are not within the
+// tolerance of each other.
+OracleComparison CompareWithOracles(const Stream& stream, const std::string& label);
 
 // MSB-first bit writer for frames built by hand.
 class BitWriter {

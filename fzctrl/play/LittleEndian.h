@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+namespace fz {
+
+// Little-endian reads from a caller-checked byte range (movie headers, records).
+inline std::uint16_t ReadLe16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+inline std::uint32_t ReadLe32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+} // namespace fz

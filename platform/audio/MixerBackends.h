@@ -1,0 +1,13 @@
+#pragma once
+
+#include "platform/audio/Mixer.h"
+
+#include <string_view>
+
+namespace fz::audio {
+
+// One per backend file. `spec` is what follows "fake:" in FRAMZEL_MIXER.
+std::unique_ptr<Mixer> OpenFakeMixer(std::string_view spec);
+std::unique_ptr<Mixer> OpenAlsaMixer();
+
+} // namespace fz::audio
