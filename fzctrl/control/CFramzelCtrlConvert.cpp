@@ -67,8 +67,4 @@ void CFramzelCtrl::GetConvertState(short* value) {
     Put(value, m_engine.ConvertGraph().State());
 }
 
-void CFramzelCtrl::SetPreviewWindow(long hwnd, long left, long top, long right, long bottom) {
-    m_engine.ConvertGraph().SetPreviewWindow(hwnd, left, top, right, bottom);
-}
-
 } // namespace fz

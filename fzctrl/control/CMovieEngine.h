@@ -3,6 +3,7 @@
 #include "fzctrl/control/Bool.h"
 #include "fzctrl/control/ConvertParams.h"
 #include "fzctrl/convert/CConvertDriver.h"
+#include "fzctrl/play/MoviePlayback.h"
 
 #include <cstdint>
 #include <string>
@@ -59,6 +60,10 @@ public:
     };
     TempFolderCheck CheckTempFolder() const;
 
+    // The player, its preview drawer and the preview target.
+    MoviePlayback& Playback() { return m_playback; }
+    const MoviePlayback& Playback() const { return m_playback; }
+
     // The conversion (CConvertDriver.h) with this engine's settings and temporary folder:
     // ConvertStart returns 0 or 2; ConvertStop writes a recorded movie. The conversion graph
     // answers Record, Pause, Run, the position, the times and the state.
@@ -70,6 +75,7 @@ public:
     const CConvertGraph& ConvertGraph() const { return m_conversion.Graph(); }
 
 private:
+    MoviePlayback m_playback;
     CConvertDriver m_conversion;
     std::int16_t m_equalizerLevel = 0;
     Bool m_verticalCut = kFalse;

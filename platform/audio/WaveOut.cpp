@@ -143,6 +143,12 @@ void WaveOutDevice::Run() {
         Feed();
         Complete();
         if (!done.empty()) {
+            // While another thread (a reset) hands buffers back, wait for it instead of
+            // spinning with the lock held, which would keep that thread from taking it again.
+            if (delivering) {
+                changed.wait(lock);
+                continue;
+            }
             Deliver(lock, false);
             continue;
         }

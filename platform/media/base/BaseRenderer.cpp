@@ -109,6 +109,7 @@ HRESULT CBaseRenderer::Pause() {
         std::lock_guard stream(m_streamMutex);
         m_endOfStream = false;
         m_completeSent = false;
+        m_awaitingSegment = false;
         m_received = m_input->SegmentStart();
     }
     const HRESULT result = CBaseFilter::Pause();
@@ -143,6 +144,8 @@ HRESULT CBaseRenderer::GetReceivedPosition(REFERENCE_TIME* position) {
         return E_POINTER;
     std::lock_guard stream(m_streamMutex);
     *position = m_received;
+    if (m_awaitingSegment)
+        return VFW_E_WRONG_STATE;
     return m_endOfStream ? S_FALSE : S_OK;
 }
 
@@ -264,6 +267,7 @@ HRESULT CBaseRenderer::BeginFlush() {
         m_endOfStream = false;
         m_completeSent = false;
         m_firstSampleShown = false;
+        m_awaitingSegment = true;
     }
     Interrupt();
     OnFlush();
@@ -277,6 +281,7 @@ HRESULT CBaseRenderer::EndFlush() {
 HRESULT CBaseRenderer::NewSegment(REFERENCE_TIME start, REFERENCE_TIME, double) {
     std::lock_guard stream(m_streamMutex);
     m_received = start;
+    m_awaitingSegment = false;
     return S_OK;
 }
 

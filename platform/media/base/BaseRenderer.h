@@ -114,6 +114,7 @@ private:
 
     mutable std::mutex m_streamMutex; // guards the fields below
     bool m_endOfStream = false;
+    bool m_awaitingSegment = false; // flushed: the position is unknown until NewSegment
     bool m_completeSent = false;
     bool m_firstSampleShown = false;
     REFERENCE_TIME m_received = 0;

@@ -305,8 +305,9 @@ struct IRenderedStream : IUnknown {
     using BaseInterface = IUnknown;
 
     // The stop time (start when it has none) of the latest sample received since the last
-    // new segment or flush, or the segment's start when none arrived yet. S_FALSE once the
-    // end of the stream has arrived (the position is then the last sample's).
+    // new segment, or the segment's start when none arrived yet. S_FALSE once the end of the
+    // stream has arrived (the position is then the last sample's). VFW_E_WRONG_STATE between
+    // a flush and the next new segment (the position is not known then).
     virtual HRESULT GetReceivedPosition(REFERENCE_TIME* position) = 0;
     // S_OK when the renderer presents samples at their time on the graph's clock, S_FALSE
     // when it never waits for a clock (the graph needs no clock for it).

@@ -389,9 +389,42 @@ HRESULT CTestRenderer::DoRenderSample(IMediaSample* sample) {
     {
         std::lock_guard lock(m_mutex);
         m_rendered.push_back(rendered);
+        if (m_keepLast)
+            m_kept = com::ComPtr<IMediaSample>(sample);
     }
     m_changed.notify_all();
     return m_renderResult.load();
+}
+
+void CTestRenderer::DropKeptSample() {
+    com::ComPtr<IMediaSample> kept;
+    {
+        std::lock_guard lock(m_mutex);
+        kept = std::move(m_kept);
+    }
+}
+
+HRESULT CTestRenderer::OnStopStreaming() {
+    DropKeptSample();
+    return S_OK;
+}
+
+void CTestRenderer::OnFlush() {
+    DropKeptSample();
+}
+
+void CTestRenderer::OnReceiveFirstSample(IMediaSample*) {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_prerolled;
+    }
+    m_changed.notify_all();
+}
+
+bool CTestRenderer::WaitForPrerolled(std::size_t count, int timeoutMs) const {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return m_prerolled >= count; });
 }
 
 std::vector<RenderedSample> CTestRenderer::Rendered() const {

@@ -164,14 +164,27 @@ public:
     // Waits until `count` samples were rendered; false after `timeoutMs`.
     bool WaitForRendered(std::size_t count, int timeoutMs) const;
     void SetRenderResult(HRESULT result) { m_renderResult = result; }
+    // Keeps a reference to the last sample after rendering it (as a renderer that shows the
+    // last picture does) until the next sample, a flush or Stop.
+    void SetKeepLastSample(bool keep) { m_keepLast = keep; }
+    HRESULT OnStopStreaming() override;
+    void OnFlush() override;
+    // Counts the samples shown while paused (each first one after a pause or flush).
+    void OnReceiveFirstSample(IMediaSample* sample) override;
+    bool WaitForPrerolled(std::size_t count, int timeoutMs) const;
 
 private:
+    void DropKeptSample();
+
     bool m_paced;
+    std::atomic<bool> m_keepLast{false};
+    com::ComPtr<IMediaSample> m_kept;
     GUID m_major;
     std::atomic<HRESULT> m_renderResult{0};
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::vector<RenderedSample> m_rendered;
+    std::size_t m_prerolled = 0;
 };
 
 // A new filter's IBaseFilter (the caller's reference) and its object.
