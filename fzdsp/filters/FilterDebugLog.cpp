@@ -12,7 +12,8 @@
 namespace fz::dsp {
 namespace {
 
-void AppendTo(const std::string& hostPath, const char* format, std::va_list arguments) {
+__attribute__((format(printf, 2, 0))) void AppendTo(const std::string& hostPath, const char* format,
+                                                    std::va_list arguments) {
     if (hostPath.empty())
         return;
     std::FILE* file = std::fopen(hostPath.c_str(), "a");
