@@ -3,6 +3,7 @@
 #include "fzctrl/control/Bool.h"
 #include "fzctrl/control/CMovieEngine.h"
 #include "fzctrl/control/ConvertParams.h"
+#include "fzctrl/play/CVolumeMixer.h"
 
 namespace fz {
 
@@ -63,6 +64,42 @@ public:
     // Hands `value` to the engine's temporary folder by the rule of TempPathForEngine.
     void SetTempPath(const char* value);
 
+    // Playback, the format query and the volume (CFramzelCtrlPlayback.cpp). Paths are host
+    // paths; null counts as empty.
+
+    // Stores the preview window and rectangle as passed: a conversion previews into it and
+    // playback draws into it, from the next ConvertStart or PlayStart.
+    void SetPreviewWindow(long hwnd, long left, long top, long right, long bottom);
+    // Nothing at all when `bret` is null.
+    void PlayStart(const char* file, Bool* bret);
+    // Stops and closes; `value` (when not null) receives TRUE.
+    void PlayStop(Bool* value);
+    // All four outputs are 0 first; they hold the picture size, the sample rate and the channel
+    // count when `bret` is TRUE.
+    void GetFormat(const char* file, long* width, long* height, long* samplerate, long* channels,
+                   Bool* bret);
+    void PlayTotleTime(long* value);
+    void PlayCurrentTime(long* value);
+    void IsPlaying(Bool* value);
+    // Maximum 100 and minimum 0 when the volume can be read; both 0 and FALSE otherwise.
+    void GetVolumeRange(long* max, long* min, Bool* bret);
+    void GetVolume(long* value, Bool* bret);
+    void SetVolume(long value, Bool* bret);
+
+    // Conversion (CFramzelCtrlConvert.cpp). ConvertStart exchanges 90 and 270 in the control's
+    // record's rotation and sets `fixed` to 1, then starts the engine's conversion of `srcfile`
+    // into `dstfile` (host paths); TRUE when it started (movie-make mode) or completed (fast).
+    void ConvertStart(const char* srcfile, const char* dstfile, Bool bfast, Bool* bret);
+    void ConvertRecord(Bool* value);
+    void ConvertPause(Bool* value);
+    void ConvertRun(Bool* value);
+    void ConvertStop(Bool* value);
+    void ConvertSetPosition(long value);
+    void CanConvertSeeking(Bool* value);
+    void ConvertGetTotleTime(long* value);
+    void ConvertGetCurrentTime(long* value);
+    void GetConvertState(short* value);
+
     // The control's own record: the one last given to ConvertSetParam, or loaded at creation.
     const ConvertParams& Params() const { return m_params; }
     CMovieEngine& Engine() { return m_engine; }
@@ -70,6 +107,7 @@ public:
 
 private:
     CMovieEngine m_engine;
+    CVolumeMixer m_volume;
     ConvertParams m_params{};
 };
 

@@ -176,6 +176,7 @@ int CMoviePlayer::Open(const std::string& hostPath) {
                            audio::kCallbackFunction) != audio::MMSYSERR_NOERROR)
         s.device = nullptr;
     s.state = kPlayerOpen;
+    s.notifyWindow = m_notifyWindow;
     m_session = std::move(session);
     m_totalTime = s.totalTime;
     return kOpenOk;
@@ -280,6 +281,15 @@ void CMoviePlayer::Close() {
 
 int CMoviePlayer::GetState() const {
     return m_session ? m_session->state.load() : kPlayerClosed;
+}
+
+int CMoviePlayer::BuffersAtDevice() const {
+    if (!m_session)
+        return 0;
+    int count = 0;
+    for (const auto& returned : m_session->returned)
+        count += returned ? 0 : 1;
+    return count;
 }
 
 std::uint32_t CMoviePlayer::GetCurrentTime() const {

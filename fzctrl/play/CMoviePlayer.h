@@ -55,6 +55,8 @@ public:
     void Close();
 
     int GetState() const;
+    // How many of the eight sound buffers are with the device (queued or being refilled) now.
+    int BuffersAtDevice() const;
     std::uint32_t GetTotalTime() const { return m_totalTime.load(); }
     std::uint32_t GetCurrentTime() const;
 

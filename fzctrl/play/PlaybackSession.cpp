@@ -35,6 +35,8 @@ std::uint32_t TruncateMs(double milliseconds) {
 }
 
 PlaybackSession::PlaybackSession() {
+    for (auto& flag : returned)
+        flag = true;
     for (auto& event : events)
         event = std::make_unique<sync::Event>(sync::EventReset::Auto, sync::EventState::Clear);
 }

@@ -72,6 +72,8 @@ struct PlaybackSession {
     std::atomic<int> quit{1};
     std::atomic<ui::WindowHandle> notifyWindow{0};
     std::array<std::unique_ptr<sync::Event>, kPlaybackBuffers + 1> events;
+    // Per buffer: true while it is not with the device (before the prefill wrote it, or back
+    // from the device and not yet refilled).
     std::array<std::atomic<bool>, kPlaybackBuffers> returned{};
     std::array<audio::WaveHeader, kPlaybackBuffers> headers{};
     std::array<std::vector<std::uint8_t>, kPlaybackBuffers> buffers;

@@ -125,8 +125,8 @@ TEST(MovieFormatProbeTest, KqffMp3KindTakesTheSoundFromTheFirstFrameHeader) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ExpectMovie(QueryFile(Write("m.kqf", test::BuildKqffMp3(Mp3Movie(c.b1, c.b2, c.b3)))), 320, 240,
-                    c.channels, c.rate);
+        ExpectMovie(QueryFile(Write("m.kqf", test::BuildKqffMp3(Mp3Movie(c.b1, c.b2, c.b3)))), 320,
+                    240, c.channels, c.rate);
     }
 }
 
