@@ -375,6 +375,7 @@ TEST_F(FilterGraphTest, CompletionAndPositionWaitForTheSlowerStream) {
         EXPECT_EQ(WaitForCompletion(), EC_COMPLETE);
         EXPECT_EQ(CurrentPosition(), 25 * kFrame);
         EXPECT_EQ(m_control->Stop(), S_OK);
+        EXPECT_EQ(CurrentPosition(), 25 * kFrame) << "a stopped graph keeps its position";
     }
 }
 
