@@ -50,7 +50,7 @@ public:
 private:
     // Peek within the last four bytes or past the end: only bytes before m_endByte are read,
     // bits at and after m_endBit are zeros.
-    std::uint32_t PeekNearEnd(int count) const {
+    [[gnu::noinline, gnu::cold]] std::uint32_t PeekNearEnd(int count) const {
         if (m_pos >= m_endBit || count <= 0) {
             return 0;
         }
