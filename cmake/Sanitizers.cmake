@@ -1,7 +1,10 @@
-# AddressSanitizer and UndefinedBehaviorSanitizer for the whole build (CI turns them on).
+# AddressSanitizer and UndefinedBehaviorSanitizer for the whole build (CI turns them on), with
+# the standard library's own checks (std::array, std::vector and std::span indexing, front()
+# of an empty container, ...), which catch what stays inside an allocation.
 if(FRAMZEL_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer)
+  add_compile_definitions(_GLIBCXX_ASSERTIONS)
   add_link_options(-fsanitize=address,undefined)
 endif()
 

@@ -67,8 +67,8 @@ public:
     // Playback, the format query and the volume (CFramzelCtrlPlayback.cpp). Paths are host
     // paths; null counts as empty.
 
-    // Stores the preview window and rectangle as passed; playback uses them from the next
-    // PlayStart.
+    // Stores the preview window and rectangle as passed: a conversion previews into it and
+    // playback draws into it, from the next ConvertStart or PlayStart.
     void SetPreviewWindow(long hwnd, long left, long top, long right, long bottom);
     // Nothing at all when `bret` is null.
     void PlayStart(const char* file, Bool* bret);
@@ -85,6 +85,20 @@ public:
     void GetVolumeRange(long* max, long* min, Bool* bret);
     void GetVolume(long* value, Bool* bret);
     void SetVolume(long value, Bool* bret);
+
+    // Conversion (CFramzelCtrlConvert.cpp). ConvertStart exchanges 90 and 270 in the control's
+    // record's rotation and sets `fixed` to 1, then starts the engine's conversion of `srcfile`
+    // into `dstfile` (host paths); TRUE when it started (movie-make mode) or completed (fast).
+    void ConvertStart(const char* srcfile, const char* dstfile, Bool bfast, Bool* bret);
+    void ConvertRecord(Bool* value);
+    void ConvertPause(Bool* value);
+    void ConvertRun(Bool* value);
+    void ConvertStop(Bool* value);
+    void ConvertSetPosition(long value);
+    void CanConvertSeeking(Bool* value);
+    void ConvertGetTotleTime(long* value);
+    void ConvertGetCurrentTime(long* value);
+    void GetConvertState(short* value);
 
     // The control's own record: the one last given to ConvertSetParam, or loaded at creation.
     const ConvertParams& Params() const { return m_params; }

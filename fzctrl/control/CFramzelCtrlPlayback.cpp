@@ -22,6 +22,7 @@ void CFramzelCtrl::SetPreviewWindow(long hwnd, long left, long top, long right, 
     target.right = static_cast<std::int32_t>(right);
     target.bottom = static_cast<std::int32_t>(bottom);
     m_engine.Playback().SetPreviewTarget(target);
+    m_engine.ConvertGraph().SetPreviewWindow(hwnd, left, top, right, bottom);
 }
 
 void CFramzelCtrl::PlayStart(const char* file, Bool* bret) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "fzctrl/control/Bool.h"
+#include "fzctrl/control/ConvertParams.h"
+#include "fzctrl/convert/CConvertDriver.h"
 #include "fzctrl/play/MoviePlayback.h"
 
 #include <cstdint>
@@ -62,8 +64,19 @@ public:
     MoviePlayback& Playback() { return m_playback; }
     const MoviePlayback& Playback() const { return m_playback; }
 
+    // The conversion (CConvertDriver.h) with this engine's settings and temporary folder:
+    // ConvertStart returns 0 or 2; ConvertStop writes a recorded movie. The conversion graph
+    // answers Record, Pause, Run, the position, the times and the state.
+    int ConvertStart(const std::string& source, const std::string& target, bool fast,
+                     ConvertParams& record);
+    void ConvertStop();
+    CConvertGraph& ConvertGraph() { return m_conversion.Graph(); }
+    CConvertDriver& Conversion() { return m_conversion; }
+    const CConvertGraph& ConvertGraph() const { return m_conversion.Graph(); }
+
 private:
     MoviePlayback m_playback;
+    CConvertDriver m_conversion;
     std::int16_t m_equalizerLevel = 0;
     Bool m_verticalCut = kFalse;
     WideScreenCutOff m_wideScreenCut;

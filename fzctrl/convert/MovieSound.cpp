@@ -39,7 +39,7 @@ std::optional<PcmSoundFormat> ReadPcmSoundFormat(const CWaveFileHandler& wave) {
 }
 
 bool WriteResampledSoundFile(std::FILE* stream, std::span<const std::uint8_t> pcm,
-                             PcmSoundFormat format) {
+                             PcmSoundFormat format, const std::atomic<bool>* abandon) {
     auto state = std::make_unique<ResamplerState>();
     ResamplerSize(state.get());
     const auto inputRate = static_cast<int>(format.sampleRate);
@@ -62,6 +62,8 @@ bool WriteResampledSoundFile(std::FILE* stream, std::span<const std::uint8_t> pc
 
     std::uint64_t appended = 0;
     for (std::size_t at = 0; pcm.size() - at >= blockBytes; at += blockBytes) {
+        if (abandon != nullptr && abandon->load())
+            return false;
         std::memcpy(interleaved.data(), pcm.data() + at, blockBytes);
         if (format.channels == 2) {
             for (int i = 0; i < kBlockFrames; ++i) {

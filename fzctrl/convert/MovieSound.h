@@ -2,6 +2,7 @@
 
 #include "fzctrl/convert/CWaveFileHandler.h"
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -33,8 +34,9 @@ std::optional<PcmSoundFormat> ReadPcmSoundFormat(const CWaveFileHandler& wave);
 // "error! SAMPLE_BLOCK is more than MAXINPUTSAMPLEBLOCK\n" to the diagnostics. Afterwards the
 // header is rewritten with the data size, 8000 Hz and the RIFF size. False when the resampler
 // cannot serve the rate or a write or seek fails.
+// False also once `abandon` (when given) is set.
 bool WriteResampledSoundFile(std::FILE* stream, std::span<const std::uint8_t> pcm,
-                             PcmSoundFormat format);
+                             PcmSoundFormat format, const std::atomic<bool>* abandon = nullptr);
 
 // The encoded movie sound: F sample frames and the N bytes that the movie's WAVE file carries.
 struct EncodedMovieSound {

@@ -34,9 +34,12 @@ struct CopiedRecords {
 // bytes). Nothing on a write or read error; a short read or a record of an impossible length
 // ends the copy.
 std::optional<CopiedRecords> CopyFrameRecords(std::FILE* frames, std::FILE* out,
-                                              std::uint8_t* buffer) {
+                                              std::uint8_t* buffer,
+                                              const std::atomic<bool>* abandon) {
     CopiedRecords copied;
     for (;;) {
+        if (abandon != nullptr && abandon->load())
+            return std::nullopt;
         if (std::fread(buffer, 1, kRecordPeek, frames) != kRecordPeek)
             break;
         const std::uint32_t length = ReadLe32(buffer + 4);
@@ -74,7 +77,7 @@ using UniqueFile = std::unique_ptr<std::FILE, FileCloser>;
 } // namespace
 
 bool WriteMovie(ConvertParams& snapshot, const std::string& target, const std::string& frameFile,
-                const std::string& soundFile) {
+                const std::string& soundFile, const std::atomic<bool>* abandon) {
     if (!CanOpenForReading(frameFile) || !CanOpenForReading(soundFile))
         return false;
 
@@ -121,7 +124,8 @@ bool WriteMovie(ConvertParams& snapshot, const std::string& target, const std::s
     if (!WriteAll(out, EncodeMovieHead(head).data(), kMovieFirstRecordOffset))
         return false;
 
-    const std::optional<CopiedRecords> copied = CopyFrameRecords(frames.get(), out, buffer.get());
+    const std::optional<CopiedRecords> copied =
+        CopyFrameRecords(frames.get(), out, buffer.get(), abandon);
     frames.reset();
     if (!copied)
         return false;
@@ -142,7 +146,8 @@ bool WriteMovie(ConvertParams& snapshot, const std::string& target, const std::s
         if (!resampled.Create("TempAudioFile_"))
             return false;
         UniqueFile scratch(std::fopen(resampled.Path().c_str(), "wb"));
-        if (!scratch || !WriteResampledSoundFile(scratch.get(), {pcm, dataSize}, *format) ||
+        if (!scratch ||
+            !WriteResampledSoundFile(scratch.get(), {pcm, dataSize}, *format, abandon) ||
             std::fclose(scratch.release()) != 0)
             return false;
         sound = EncodeResampledSoundFile(resampled.Path());

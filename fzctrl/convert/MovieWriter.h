@@ -2,6 +2,7 @@
 
 #include "fzctrl/control/ConvertParams.h"
 
+#include <atomic>
 #include <string>
 
 namespace fz {
@@ -31,7 +32,10 @@ inline constexpr std::size_t kMovieCopyBufferSize = 1048576;
 // The copy of the frame records stops at a short read (the video section ends at the last
 // complete record) and at a record whose length is below 12 or whose 8 + L bytes exceed the
 // copy buffer; the movie is still completed with the records before it.
+//
+// `abandon`, when given, is watched while the records are copied and the sound is resampled:
+// once it is set (by another thread or a signal handler) the writer gives up as after a failure.
 bool WriteMovie(ConvertParams& snapshot, const std::string& target, const std::string& frameFile,
-                const std::string& soundFile);
+                const std::string& soundFile, const std::atomic<bool>* abandon = nullptr);
 
 } // namespace fz

@@ -18,7 +18,7 @@ HRESULT CanUnloadServer(const ModuleCounts& counts) {
 }
 
 HRESULT RegisterServerClasses(std::span<const ServerClass> classes, const void* addressInLibrary) {
-    const std::string library = LibraryPathOf(addressInLibrary);
+    const std::string library = ServerPathForRegistration(addressInLibrary);
     if (library.empty())
         return SELFREG_E_CLASS;
     registry::Transaction change(registry::Hive::ClassesRoot);

@@ -43,8 +43,8 @@ HRESULT GetServerClassObject(std::span<const ServerClass> classes, const CLSID& 
 // DllCanUnloadNow: S_OK when the library has no live objects and no locks, else S_FALSE.
 HRESULT CanUnloadServer(const ModuleCounts& counts);
 // DllRegisterServer: registers every class of the table with the path of the library that
-// holds `addressInLibrary`, as one change of the registry; SELFREG_E_CLASS (and nothing
-// registered) on failure.
+// holds `addressInLibrary` (ServerPathForRegistration), as one change of the registry;
+// SELFREG_E_CLASS (and nothing registered) on failure.
 HRESULT RegisterServerClasses(std::span<const ServerClass> classes, const void* addressInLibrary);
 // DllUnregisterServer: removes every class of the table, as one change; SELFREG_E_CLASS (and
 // nothing removed) when the registry cannot be written.

@@ -2,12 +2,25 @@
 
 #include "platform/registry/Registry.h"
 
-#include <dlfcn.h>
-#include <filesystem>
+#include <mutex>
 
 namespace fz::com {
 
 namespace reg = fz::registry;
+
+namespace {
+
+struct InstalledPath {
+    std::mutex mutex;
+    std::string path;
+};
+
+InstalledPath& Installed() {
+    static InstalledPath installed;
+    return installed;
+}
+
+} // namespace
 
 std::string_view ThreadingModelName(ThreadingModel model) {
     switch (model) {
@@ -56,15 +69,18 @@ HRESULT UnregisterInprocServer(const CLSID& clsid) {
     return change.Commit() == reg::kSuccess ? S_OK : SELFREG_E_CLASS;
 }
 
-std::string LibraryPathOf(const void* address) {
-    Dl_info info{};
-    if (!address || dladdr(address, &info) == 0 || !info.dli_fname || !*info.dli_fname)
-        return {};
-    std::error_code error;
-    auto path = std::filesystem::absolute(info.dli_fname, error);
-    if (error)
-        return {};
-    return path.lexically_normal().string();
+std::string ServerPathForRegistration(const void* addressInLibrary) {
+    {
+        std::lock_guard lock(Installed().mutex);
+        if (!Installed().path.empty())
+            return Installed().path;
+    }
+    return LibraryPathOf(addressInLibrary);
+}
+
+void SetInstalledServerPath(std::string path) {
+    std::lock_guard lock(Installed().mutex);
+    Installed().path = std::move(path);
 }
 
 } // namespace fz::com

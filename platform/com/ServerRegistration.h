@@ -2,6 +2,7 @@
 
 #include "platform/com/Guid.h"
 #include "platform/com/HResult.h"
+#include "platform/fs/LibraryPath.h"
 #include "platform/registry/Registry.h"
 
 #include <string>
@@ -40,8 +41,16 @@ void AddInprocServerRegistration(registry::Transaction& change, const CLSID& cls
                                  ThreadingModel model);
 void AddInprocServerRemoval(registry::Transaction& change, const CLSID& clsid);
 
-// The absolute path of the loaded library (or program) that holds `address`, found with
-// dladdr; empty when none does. A server passes the address of one of its own functions.
-std::string LibraryPathOf(const void* address);
+// The absolute path of the loaded library (or program) that holds `address`
+// (platform/fs/LibraryPath.h). A server passes the address of one of its own functions.
+using fs::LibraryPathOf;
+
+// The path a server library registers for itself: LibraryPathOf(address), unless the tool
+// that registers it said where the library will be installed (SetInstalledServerPath; fzregsvr
+// --installed-as), as when a staged tree is registered before it is moved into place.
+std::string ServerPathForRegistration(const void* addressInLibrary);
+// For fzregsvr: the path to register instead of the loaded one; empty restores the default.
+// Affects every registration of the process that follows.
+void SetInstalledServerPath(std::string path);
 
 } // namespace fz::com

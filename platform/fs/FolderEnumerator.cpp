@@ -1,15 +1,13 @@
 #include "platform/fs/FolderEnumerator.h"
 
+#include "platform/text/AsciiCase.h"
+
 #include <dirent.h>
 #include <memory>
 #include <sys/stat.h>
 
 namespace fz::fs {
 namespace {
-
-char FoldAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }

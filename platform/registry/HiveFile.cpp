@@ -1,8 +1,9 @@
 #include "platform/registry/HiveFile.h"
 
+#include "platform/fs/LibraryPath.h"
+
 #include <cerrno>
 #include <cstdlib>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
@@ -39,30 +40,30 @@ std::string UserFolder() {
     return WithoutTrailingSlashes(config) + "/framzel";
 }
 
-// The folder of libfzplatform.so (this code's own library), found through the dynamic linker.
+// The machine hive's folder: the build tree keeps its own beside libfzplatform.so (this code's
+// own library, found through the dynamic linker), so that a built tree runs uninstalled; an
+// installed tree uses the system folder chosen when the build was configured.
 std::string MachineFolder() {
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<const void*>(&MachineFolder), &info) == 0 || !info.dli_fname ||
-        !*info.dli_fname)
-        return {};
+    const std::filesystem::path library =
+        fs::LibraryPathOf(reinterpret_cast<const void*>(&MachineFolder));
     std::error_code error;
-    const auto library = std::filesystem::absolute(info.dli_fname, error).lexically_normal();
-    if (error)
-        return {};
-    return WithoutTrailingSlashes(library.parent_path().string());
+    if (!library.empty() &&
+        std::filesystem::equivalent(library.parent_path(), FRAMZEL_BUILD_LIBRARY_DIR, error))
+        return WithoutTrailingSlashes(library.parent_path().string());
+    return FRAMZEL_MACHINE_HIVE_DIR;
 }
 
-// mkdir -p with mode 0700 for the folders it makes.
-bool MakeFolders(const std::string& folder) {
+// mkdir -p with `mode` for the folders it makes.
+bool MakeFolders(const std::string& folder, mode_t mode) {
     struct stat info {};
     if (stat(folder.c_str(), &info) == 0)
         return S_ISDIR(info.st_mode);
     if (errno != ENOENT)
         return false;
     const std::size_t slash = folder.rfind('/');
-    if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash)))
+    if (slash != std::string::npos && slash > 0 && !MakeFolders(folder.substr(0, slash), mode))
         return false;
-    return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+    return mkdir(folder.c_str(), mode) == 0 || errno == EEXIST;
 }
 
 bool WriteAll(int fd, const std::string& text) {
@@ -167,7 +168,9 @@ HiveLock::~HiveLock() {
 }
 
 Status HiveLock::Acquire(const HiveLocation& location) {
-    if (location.folder.empty() || !MakeFolders(location.folder))
+    // The user's settings are private; the machine hive is read by everyone.
+    const mode_t mode = location.name == "user" ? 0700 : 0755;
+    if (location.folder.empty() || !MakeFolders(location.folder, mode))
         return kAccessDenied;
     // access() also reports a read-only file system to root, which mode bits do not stop.
     if (access(location.folder.c_str(), W_OK) != 0)

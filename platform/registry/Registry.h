@@ -10,8 +10,10 @@ namespace fz::registry {
 
 // The settings store. Three hives, each a readable text file:
 //   CurrentUser   ${XDG_CONFIG_HOME:-$HOME/.config}/framzel/
-//   LocalMachine, ClassesRoot   one machine hive beside the installed libraries (the build
-//                 tree has its own, so a built tree runs uninstalled)
+//   LocalMachine, ClassesRoot   one machine hive in a system folder chosen when the build is
+//                 configured (FRAMZEL_MACHINE_HIVE_DIR, e.g. /var/lib/framzel: readable by
+//                 everyone, written by root when servers are installed); the build tree has
+//                 its own beside its libraries, so a built tree runs uninstalled
 // FRAMZEL_REGISTRY_DIR moves all hives into one folder (every test uses its own).
 //
 // Key paths use '\' between names, as the engine's key names do ("Software\Kelvora\framzel");
@@ -186,8 +188,9 @@ Status DeleteKeyTree(Hive hive, std::string_view path);
 
 // The folder that holds the given hive's file (for tools and tests), without a trailing '/':
 // $FRAMZEL_REGISTRY_DIR when set; otherwise ${XDG_CONFIG_HOME:-$HOME/.config}/framzel for
-// CurrentUser and the folder of libfzplatform.so for the machine hive. The environment is
-// read on every call (tests move it).
+// CurrentUser; for the machine hive the folder of libfzplatform.so when that is the build
+// tree's, else the configured system folder. The environment is read on every call (tests
+// move it).
 std::string HiveFolder(Hive hive);
 
 // The hive's file: HiveFolder(hive) + "/user.reg" or "/machine.reg".

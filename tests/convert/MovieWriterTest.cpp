@@ -429,3 +429,19 @@ TEST(MovieWriterTest, TwoConversionsFinishingAtOnceKeepTheirOwnSound) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(MovieWriterTest, AnAbandonedWriteLeavesNoMovieAndKeepsTheEarlierOne) {
+    Conversion run("abandon");
+    WriteFrameFile(run.frames, {{0, FakeImage(100, 1)}, {200, FakeImage(100, 2)}});
+    WriteSoundFile(run.sound, 1, 8000, Tone(440, 1.0, 8000, 1, 5000));
+    WriteFile(run.target, "the earlier movie");
+    const std::atomic<bool> abandon{true};
+    EXPECT_FALSE(fz::WriteMovie(run.snapshot, run.target, run.frames, run.sound, &abandon));
+    ExpectNothingLeftBehind(run, "the earlier movie");
+    const std::atomic<bool> carryOn{false};
+    EXPECT_TRUE(fz::WriteMovie(run.snapshot, run.target, run.frames, run.sound, &carryOn));
+}
+
+} // namespace

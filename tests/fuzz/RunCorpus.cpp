@@ -30,5 +30,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("ran %zu corpus inputs\n", count);
+    if (count == 0) {
+        // A misspelt or empty folder would otherwise pass without testing anything.
+        std::fprintf(stderr, "no inputs in %s\n", argv[1]);
+        return 1;
+    }
     return 0;
 }

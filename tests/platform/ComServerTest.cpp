@@ -321,7 +321,7 @@ TEST_F(ComServerTest, CoInitializeCountsPerThread) {
 }
 
 // The build registers the test server into the build tree's machine hive
-// (framzel_register_com), so the built tree runs uninstalled. Read only.
+// (framzel_com_server), so the built tree runs uninstalled. Read only.
 TEST_F(ComServerTest, BuildTreeHiveHoldsTheBuildsRegistration) {
     unsetenv("FRAMZEL_REGISTRY_DIR");
     const std::string hive = reg::HiveFile(reg::Hive::ClassesRoot);

@@ -19,7 +19,9 @@ std::filesystem::path WorkDir();
 // A fresh empty subfolder of work/ with the given name (removed first if present).
 std::filesystem::path FreshWorkDir(const std::string& name);
 
-// The folder with the standards' numeric tables, or an empty path when it is not at hand.
+// The folder with the standards' numeric tables, or an empty path when it is not at hand (the
+// caller skips its check then; when the environment variable CI is set, the calling test also
+// fails, so that CI never passes without the data).
 std::filesystem::path StandardDataDir();
 
 // The source tree's folder of test data files (tests/data).
