@@ -1,7 +1,9 @@
 // Time per frame of the YUV422 encoder, the library path and the scaler, each against
 // libjpeg-turbo's own encoder at the same size and quality (80), measured in the same run in
 // process CPU time. Prints milliseconds per frame and the ratio to the baseline (lower is
-// faster); FRAMZEL_SIMD=0 or =sse2 measures the YUV422 encoder's other paths.
+// faster); FRAMZEL_SIMD=0 or =sse2 measures the YUV422 encoder's and the scaler's other paths.
+// The scaler is also measured as the frame path ran it before its vector kernels: widened to
+// 32 bits, scaled by the portable code and packed back to 24 bits.
 //
 // `fzdsp_frame_bench --calls N WIDTH HEIGHT` runs instead each of the YUV422 encoder and the
 // baseline N times at one size without timing, for instruction counts under callgrind
@@ -10,7 +12,9 @@
 #include "fzdsp/jpeg/Yuv422JpegEncoder.h"
 #include "fzdsp/jpeg/Yuv422Kernels.h"
 #include "fzdsp/jpeglib/LibraryJpegWriter.h"
+#include "fzdsp/picture/BilinearScaler.h"
 #include "fzdsp/picture/BitmapInfoHeader.h"
+#include "fzdsp/picture/PictureCopy.h"
 #include "fzdsp/picture/PictureScaler.h"
 #include "platform/log/Diagnostics.h"
 
@@ -180,12 +184,31 @@ int main(int argc, char** argv) {
         header.width = 640;
         header.height = 480;
         header.bitCount = 24;
-        Report("scaler from 640x480", width, height,
+        const fz::BilinearScalerKernels* selected = fz::SelectedBilinearScalerKernels();
+        Report(std::string("scaler from 640x480 (") + (selected ? selected->name : "portable") +
+                   ")",
+               width, height,
                Compare(
                    [&] {
                        fz::CPictureScaler scaler;
                        scaler.SetSource(header, source.data());
                        scaler.Scale(width, height);
+                   },
+                   baseline));
+        // The reference path as it was: widen to 32 bits, the portable scaler, pack to 24.
+        std::vector<std::uint8_t> source32(640 * 480 * 4);
+        std::vector<std::uint8_t> scaled32(static_cast<std::size_t>(width) * height * 4);
+        std::vector<std::uint8_t> packed(static_cast<std::size_t>(width) * height * 3);
+        Report("scaler, portable with copies", width, height,
+               Compare(
+                   [&] {
+                       fz::UnpackRgb24To32(source32.data(), 640 * 4, source.data(), 640 * 3, 640,
+                                           480);
+                       fz::ScaleBilinearPortable(source32.data(), 640, 480, scaled32.data(), width,
+                                                 height);
+                       fz::PackRgb32To24(packed.data(), static_cast<std::size_t>(width) * 3,
+                                         scaled32.data(), static_cast<std::size_t>(width) * 4,
+                                         width, height);
                    },
                    baseline));
     }

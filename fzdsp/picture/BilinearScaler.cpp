@@ -1,9 +1,11 @@
 #include "fzdsp/picture/BilinearScaler.h"
 
+#include "fzdsp/picture/BilinearBlend.h"
+#include "platform/cpu/SimdLevel.h"
+
+#include <algorithm>
 #include <bit>
 #include <cstddef>
-#include <cstring>
-#include <vector>
 
 namespace fz {
 namespace {
@@ -36,57 +38,155 @@ std::vector<Tap> Taps(int sourceCount, int destinationCount) {
     return taps;
 }
 
-std::uint32_t LoadPixel(const std::uint8_t* row, std::uint32_t x) {
-    std::uint32_t pixel;
-    std::memcpy(&pixel, row + static_cast<std::size_t>(x) * 4, sizeof pixel);
-    return pixel;
+BilinearColumnPlan PlanColumns(int sourceWidth, int destinationWidth, int bytesPerPixel) {
+    const std::vector<Tap> taps = Taps(sourceWidth, destinationWidth);
+    BilinearColumnPlan plan;
+    plan.offsets.reserve(taps.size());
+    plan.nextOffsets.reserve(taps.size());
+    plan.weights.reserve(taps.size());
+    const auto bpp = static_cast<std::uint32_t>(bytesPerPixel);
+    // A 4-byte load of a 3-byte pixel reads the first byte of the next one: it stays in the
+    // row up to the last pixel but one. Positions never decrease, so the columns that may load
+    // wide are a leading run.
+    bool wide = true;
+    for (const Tap& tap : taps) {
+        plan.offsets.push_back(static_cast<std::int32_t>(tap.index * bpp));
+        plan.nextOffsets.push_back(static_cast<std::int32_t>(tap.nextIndex * bpp));
+        plan.weights.push_back(tap.weight * 0x01010101u);
+        wide = wide &&
+               (bytesPerPixel == 4 || tap.nextIndex + 1 < static_cast<std::uint32_t>(sourceWidth));
+        if (wide)
+            ++plan.wideLoadColumns;
+    }
+    return plan;
 }
 
-// Blue and red share one 32-bit lane (mask 0x00FF00FF), green sits alone (mask 0x0000FF00).
-// A channel times a weight pair summing to 16 stays below 4096, and the second pass multiplies
-// by a pair summing to 16 again, so every channel sum stays below 65536 and never spills into
-// its neighbour's 16 bits. Dividing by 256 is then one shift of the whole lane.
-std::uint32_t Blend(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d,
-                    std::uint32_t wx, std::uint32_t wy) {
-    constexpr std::uint32_t kBlueRed = 0x00FF00FF;
-    constexpr std::uint32_t kGreen = 0x0000FF00;
-    const std::uint32_t ix = 16 - wx;
-    const std::uint32_t iy = 16 - wy;
-    const std::uint32_t lowerBr = (a & kBlueRed) * ix + (b & kBlueRed) * wx;
-    const std::uint32_t upperBr = (c & kBlueRed) * ix + (d & kBlueRed) * wx;
-    const std::uint32_t lowerG = (a & kGreen) * ix + (b & kGreen) * wx;
-    const std::uint32_t upperG = (c & kGreen) * ix + (d & kGreen) * wx;
-    const std::uint32_t br = lowerBr * iy + upperBr * wy;
-    const std::uint32_t g = lowerG * iy + upperG * wy;
-    return ((br >> 8) & kBlueRed) | ((g >> 8) & kGreen);
+// The portable blend of columns first..columns-1 of one row; the pixel sizes are template
+// arguments so that each load and store is one fixed-size move. 3-byte pixels are moved as 4
+// bytes where that stays inside the row (Blend ignores the extra byte, and the next pixel's
+// store overwrites the extra byte written).
+template <int kLoadBytes, int kStoreBytes>
+void BlendRange(const std::uint8_t* lower, const std::uint8_t* upper, std::uint32_t rowWeight,
+                const BilinearColumnPlan& plan, int first, int end, std::uint8_t* out,
+                std::size_t destinationBytesPerPixel) {
+    for (int k = first; k < end; ++k) {
+        const auto i = static_cast<std::size_t>(k);
+        const auto offset = static_cast<std::size_t>(plan.offsets[i]);
+        const auto next = static_cast<std::size_t>(plan.nextOffsets[i]);
+        const std::uint32_t pixel = bilinear::Blend(bilinear::LoadPixel(lower, offset, kLoadBytes),
+                                                    bilinear::LoadPixel(lower, next, kLoadBytes),
+                                                    bilinear::LoadPixel(upper, offset, kLoadBytes),
+                                                    bilinear::LoadPixel(upper, next, kLoadBytes),
+                                                    plan.weights[i] & 0xF, rowWeight);
+        bilinear::StorePixel(out + i * destinationBytesPerPixel, pixel, kStoreBytes);
+    }
+}
+
+template <int kSourceBytes, int kDestinationBytes>
+void BlendColumnsOf(const std::uint8_t* lower, const std::uint8_t* upper, std::uint32_t rowWeight,
+                    const BilinearColumnPlan& plan, int first, int columns, std::uint8_t* out) {
+    // Up to `wide` both moves may take 4 bytes; the rest take the pixel's own size.
+    int wide = kSourceBytes == 4 ? columns : std::min(columns, plan.wideLoadColumns);
+    if (kDestinationBytes == 3)
+        wide = std::min(wide, columns - 1);
+    wide = std::max(wide, first);
+    BlendRange<4, 4>(lower, upper, rowWeight, plan, first, wide, out, kDestinationBytes);
+    BlendRange<kSourceBytes, kDestinationBytes>(lower, upper, rowWeight, plan, wide, columns, out,
+                                                kDestinationBytes);
+}
+
+void BlendColumns(const std::uint8_t* lower, const std::uint8_t* upper, std::uint32_t rowWeight,
+                  const BilinearColumnPlan& plan, int first, int columns, int sourceBytesPerPixel,
+                  std::uint8_t* out, int destinationBytesPerPixel) {
+    if (sourceBytesPerPixel == 4 && destinationBytesPerPixel == 4)
+        BlendColumnsOf<4, 4>(lower, upper, rowWeight, plan, first, columns, out);
+    else if (sourceBytesPerPixel == 4)
+        BlendColumnsOf<4, 3>(lower, upper, rowWeight, plan, first, columns, out);
+    else if (destinationBytesPerPixel == 4)
+        BlendColumnsOf<3, 4>(lower, upper, rowWeight, plan, first, columns, out);
+    else
+        BlendColumnsOf<3, 3>(lower, upper, rowWeight, plan, first, columns, out);
+}
+
+const BilinearScalerKernels* Choose() {
+    const cpu::SimdLevel level = cpu::AllowedSimdLevel();
+    if (level >= cpu::SimdLevel::Avx2)
+        if (const BilinearScalerKernels* avx2 = Avx2BilinearScalerKernels())
+            return avx2;
+    if (level >= cpu::SimdLevel::Sse2)
+        return Sse2BilinearScalerKernels();
+    return nullptr;
 }
 
 } // namespace
 
-void ScaleBilinearPortable(const std::uint8_t* source, int sourceWidth, int sourceRows,
-                           std::uint8_t* destination, int destinationWidth, int destinationRows) {
-    const std::vector<Tap> columns = Taps(sourceWidth, destinationWidth);
+void ScaleBilinearPixelsWith(const BilinearScalerKernels* kernels, const std::uint8_t* source,
+                             int sourceWidth, int sourceRows, int sourceBytesPerPixel,
+                             std::uint8_t* destination, int destinationWidth, int destinationRows,
+                             int destinationBytesPerPixel) {
+    const BilinearColumnPlan columns =
+        PlanColumns(sourceWidth, destinationWidth, sourceBytesPerPixel);
     const std::vector<Tap> rows = Taps(sourceRows, destinationRows);
-    const std::size_t sourceRowBytes = static_cast<std::size_t>(sourceWidth) * 4;
+    const std::size_t sourceRowBytes =
+        static_cast<std::size_t>(sourceWidth) * static_cast<std::size_t>(sourceBytesPerPixel);
+    const std::size_t destinationRowBytes = static_cast<std::size_t>(destinationWidth) *
+                                            static_cast<std::size_t>(destinationBytesPerPixel);
     std::uint8_t* out = destination;
     for (const Tap& row : rows) {
         const std::uint8_t* lower = source + row.index * sourceRowBytes;
         const std::uint8_t* upper = source + row.nextIndex * sourceRowBytes;
-        for (const Tap& column : columns) {
-            const std::uint32_t pixel =
-                Blend(LoadPixel(lower, column.index), LoadPixel(lower, column.nextIndex),
-                      LoadPixel(upper, column.index), LoadPixel(upper, column.nextIndex),
-                      column.weight, row.weight);
-            std::memcpy(out, &pixel, sizeof pixel);
-            out += 4;
-        }
+        int done = 0;
+        if (kernels != nullptr)
+            done = kernels->scaleRow(lower, upper, row.weight, columns, destinationWidth,
+                                     sourceBytesPerPixel, out, destinationBytesPerPixel);
+        BlendColumns(lower, upper, row.weight, columns, done, destinationWidth, sourceBytesPerPixel,
+                     out, destinationBytesPerPixel);
+        out += destinationRowBytes;
     }
+}
+
+void ScaleBilinearPixelsPortable(const std::uint8_t* source, int sourceWidth, int sourceRows,
+                                 int sourceBytesPerPixel, std::uint8_t* destination,
+                                 int destinationWidth, int destinationRows,
+                                 int destinationBytesPerPixel) {
+    ScaleBilinearPixelsWith(nullptr, source, sourceWidth, sourceRows, sourceBytesPerPixel,
+                            destination, destinationWidth, destinationRows,
+                            destinationBytesPerPixel);
+}
+
+void ScaleBilinearPortable(const std::uint8_t* source, int sourceWidth, int sourceRows,
+                           std::uint8_t* destination, int destinationWidth, int destinationRows) {
+    ScaleBilinearPixelsPortable(source, sourceWidth, sourceRows, 4, destination, destinationWidth,
+                                destinationRows, 4);
+}
+
+void ScaleBilinearPixels(const std::uint8_t* source, int sourceWidth, int sourceRows,
+                         int sourceBytesPerPixel, std::uint8_t* destination, int destinationWidth,
+                         int destinationRows, int destinationBytesPerPixel) {
+    ScaleBilinearPixelsWith(SelectedBilinearScalerKernels(), source, sourceWidth, sourceRows,
+                            sourceBytesPerPixel, destination, destinationWidth, destinationRows,
+                            destinationBytesPerPixel);
 }
 
 void ScaleBilinear(const std::uint8_t* source, int sourceWidth, int sourceRows,
                    std::uint8_t* destination, int destinationWidth, int destinationRows) {
-    ScaleBilinearPortable(source, sourceWidth, sourceRows, destination, destinationWidth,
-                          destinationRows);
+    ScaleBilinearPixels(source, sourceWidth, sourceRows, 4, destination, destinationWidth,
+                        destinationRows, 4);
+}
+
+// SSE2 belongs to every x86-64 processor.
+const BilinearScalerKernels* Sse2BilinearScalerKernels() {
+    return detail::BuiltSse2BilinearScalerKernels();
+}
+
+const BilinearScalerKernels* Avx2BilinearScalerKernels() {
+    return cpu::ProcessorRuns(cpu::SimdLevel::Avx2) ? detail::BuiltAvx2BilinearScalerKernels()
+                                                    : nullptr;
+}
+
+const BilinearScalerKernels* SelectedBilinearScalerKernels() {
+    static const BilinearScalerKernels* const chosen = Choose();
+    return chosen;
 }
 
 } // namespace fz

@@ -61,16 +61,22 @@ std::optional<PictureView> CutColumns(const FrameGeometrySettings& settings, Pic
     return Crop(source, (source.width - keptWidth) / 2, 0, keptWidth, source.height, canvas);
 }
 
-// Fixed image scale: the rows that keep the source's aspect ratio at the target width.
-std::optional<PictureView> KeepAspect(const FrameGeometrySettings& settings, PictureView source,
-                                      GeometryCanvas& canvas) {
+// Fixed image scale: the rows that keep the source's aspect ratio at the target width (even),
+// nothing when they do not fit an int.
+std::optional<int> AspectRows(const FrameGeometrySettings& settings, int width) {
     const std::optional<int> rows =
-        Truncate(static_cast<double>(source.width) / settings.scaleWidth * settings.scaleHeight);
+        Truncate(static_cast<double>(width) / settings.scaleWidth * settings.scaleHeight);
     if (!rows)
         return std::nullopt;
-    const int height = MakeEven(*rows);
-    if (height < 1)
+    return MakeEven(*rows);
+}
+
+std::optional<PictureView> KeepAspect(const FrameGeometrySettings& settings, PictureView source,
+                                      GeometryCanvas& canvas) {
+    const std::optional<int> rows = AspectRows(settings, source.width);
+    if (!rows || *rows < 1)
         return std::nullopt;
+    const int height = *rows;
     if (height == source.height)
         return source;
     if (height < source.height)
@@ -90,6 +96,16 @@ int RoundTargetDimension(int value, PictureFormat format) {
     if (rounded > std::numeric_limits<int>::max())
         return static_cast<int>(std::numeric_limits<int>::max() / multiple * multiple);
     return static_cast<int>(rounded);
+}
+
+bool GeometryKeepsPicture(const FrameGeometrySettings& settings, int width, int height) {
+    if (width < 1 || height < 1 || settings.scaleWidth < 1 || settings.scaleHeight < 1 ||
+        settings.verticalCut == VerticalCut::kOn)
+        return false;
+    if (settings.fixedImageScale == FixedImageScale::kOff)
+        return true;
+    const std::optional<int> rows = AspectRows(settings, width);
+    return rows && *rows == height;
 }
 
 std::optional<PictureView> ApplyFrameGeometry(const FrameGeometrySettings& settings,

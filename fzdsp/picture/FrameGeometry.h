@@ -48,4 +48,8 @@ int RoundTargetDimension(int value, PictureFormat format);
 std::optional<PictureView> ApplyFrameGeometry(const FrameGeometrySettings& settings,
                                               PictureView source, GeometryCanvas& canvas);
 
+// True when ApplyFrameGeometry would give a source of this size back as it is (no cut, no
+// letterbox), so that a caller may skip preparing the source in the packed form.
+bool GeometryKeepsPicture(const FrameGeometrySettings& settings, int width, int height);
+
 } // namespace fz

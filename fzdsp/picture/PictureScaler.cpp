@@ -1,7 +1,6 @@
 #include "fzdsp/picture/PictureScaler.h"
 
 #include "fzdsp/picture/BilinearScaler.h"
-#include "fzdsp/picture/PictureCopy.h"
 #include "fzdsp/picture/PictureLimits.h"
 #include "fzdsp/picture/PictureRotation.h"
 
@@ -32,46 +31,31 @@ bool CPictureScaler::SetSource(const BitmapInfoHeader& header, const std::uint8_
     m_sourcePixels = nullptr;
     if (pixels == nullptr || (header.bitCount != 24 && header.bitCount != 32))
         return false;
-    // The 32-bit form is what the scaler reads, whatever the depth.
-    const std::optional<std::size_t> bytes32 = PictureBytes(header.width, header.height, 4);
-    if (!bytes32)
+    if (!PictureBytes(header.width, header.height, header.bitCount / 8))
         return false;
-    const std::size_t width = static_cast<std::size_t>(header.width);
-    if (header.bitCount == 24) {
-        if (!Resize(m_source32, *bytes32))
-            return false;
-        UnpackRgb24To32(m_source32.data(), width * 4, pixels, width * 3, header.width,
-                        header.height);
-    }
     m_sourceHeader = header;
     m_sourcePixels = pixels;
     return true;
 }
 
 const std::uint8_t* CPictureScaler::Scale(int width, int height) {
-    const std::optional<std::size_t> bytes32 = PictureBytes(width, height, 4);
-    if (m_sourcePixels == nullptr || !bytes32) {
+    const std::optional<std::size_t> pixelBytes = PictureBytes(width, height, 3);
+    if (m_sourcePixels == nullptr || !pixelBytes || !Resize(m_output, kHeaderBytes + *pixelBytes)) {
         m_output.clear();
         return nullptr;
     }
-    const std::size_t pixelBytes = *bytes32 / 4 * 3;
-    if (!Resize(m_scaled32, *bytes32) || !Resize(m_output, kHeaderBytes + pixelBytes)) {
-        m_output.clear();
-        return nullptr;
-    }
-    const std::uint8_t* source32 =
-        m_sourceHeader.bitCount == 24 ? m_source32.data() : m_sourcePixels;
-    ScaleBilinear(source32, m_sourceHeader.width, m_sourceHeader.height, m_scaled32.data(), width,
-                  height);
+    // Straight from the source's pixels, whatever their size, to the packed 24-bit output: the
+    // same values as widening, scaling at 32 bits and packing, without the two copies.
+    ScaleBilinearPixels(m_sourcePixels, m_sourceHeader.width, m_sourceHeader.height,
+                        m_sourceHeader.bitCount / 8, m_output.data() + kHeaderBytes, width, height,
+                        3);
 
     m_outputHeader = BitmapInfoHeader{};
     m_outputHeader.width = width;
     m_outputHeader.height = height;
     m_outputHeader.bitCount = 24;
-    m_outputHeader.sizeImage = static_cast<std::uint32_t>(pixelBytes);
+    m_outputHeader.sizeImage = static_cast<std::uint32_t>(*pixelBytes);
     std::memcpy(m_output.data(), &m_outputHeader, kHeaderBytes);
-    PackRgb32To24(m_output.data() + kHeaderBytes, static_cast<std::size_t>(width) * 3,
-                  m_scaled32.data(), static_cast<std::size_t>(width) * 4, width, height);
     return m_output.data();
 }
 

@@ -18,13 +18,14 @@ public:
     CPictureScaler(const CPictureScaler&) = delete;
     CPictureScaler& operator=(const CPictureScaler&) = delete;
 
-    // Takes the source picture. The pixels stay the caller's and must outlive Scale; a 24-bit
-    // source is widened into a 32-bit copy owned here. Refuses bit depths other than 24 and 32,
-    // sizes below 1 and top-down pictures (negative height); returns false also when the copy
-    // cannot be allocated.
+    // Takes the source picture (rows packed, width x 3 or width x 4 bytes). The pixels stay the
+    // caller's and must outlive Scale; they are read in place, whatever their depth. Refuses
+    // bit depths other than 24 and 32, sizes below 1, top-down pictures (negative height) and
+    // pictures beyond kMaxPictureBytes (PictureLimits.h).
     bool SetSource(const BitmapInfoHeader& header, const std::uint8_t* pixels);
 
-    // Scales the source to width x height (both at least 1) and returns the output picture:
+    // Scales the source to width x height (both at least 1, the picture within kMaxPictureBytes)
+    // and returns the output picture:
     // its header (width, height, 24 bits, image size width * height * 3) followed by the
     // pixels. The picture stays owned here and is valid until the next Scale or the end of the
     // object. Returns nullptr without a source or when a buffer cannot be allocated.
@@ -42,8 +43,6 @@ public:
 private:
     BitmapInfoHeader m_sourceHeader;
     const std::uint8_t* m_sourcePixels = nullptr;
-    std::vector<std::uint8_t> m_source32;
-    std::vector<std::uint8_t> m_scaled32;
     BitmapInfoHeader m_outputHeader;
     std::vector<std::uint8_t> m_output; // m_outputHeader's bytes, then the pixels
 };
