@@ -1,6 +1,5 @@
 #include "fzctrl/control/CFramzelCtrl.h"
 #include "platform/audio/Mixer.h"
-#include "platform/com/ModuleCounts.h"
 #include "platform/time/TickCount.h"
 #include "tests/play/PlayTestSupport.h"
 #include "tests/support/IsolatedEnvironment.h"
@@ -10,9 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-
-// The control's conversion graph holds COM objects, counted per program.
-FZ_COM_DEFINE_MODULE()
 
 namespace fz {
 namespace {
