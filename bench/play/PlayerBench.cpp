@@ -7,6 +7,7 @@
 #include "fzctrl/convert/AdpcmCodec.h"
 #include "fzctrl/play/CMoviePlayer.h"
 #include "fzctrl/play/MoviePlayback.h"
+#include "platform/com/ModuleCounts.h"
 #include "platform/time/TickCount.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/ui/WindowPicture.h"
@@ -25,6 +26,9 @@
 // clang-format off
 #include <jpeglib.h>
 // clang-format on
+
+// The convert area linked here holds COM objects, counted per program.
+FZ_COM_DEFINE_MODULE()
 
 namespace {
 

@@ -5,6 +5,7 @@
 // outside the file.
 #include "fzctrl/play/CMoviePlayer.h"
 #include "fzctrl/play/MovieFormatProbe.h"
+#include "platform/com/ModuleCounts.h"
 #include "platform/log/Diagnostics.h"
 #include "platform/ui/MessageBox.h"
 
@@ -15,6 +16,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// The convert area linked here holds COM objects, counted per program.
+FZ_COM_DEFINE_MODULE()
 
 namespace {
 
