@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 
 namespace fz::cli {
@@ -80,6 +81,10 @@ ExitStatus RunConversion(const std::string& source, const std::string& target,
         PrintError(why);
         return kExitFailed;
     }
+    // A fast conversion plays nothing; the graph asks the sound output only which formats it
+    // takes. The silent backend answers that on machines without a sound card too (a user's
+    // own FRAMZEL_AUDIO stays).
+    setenv("FRAMZEL_AUDIO", "null", 0);
     CFramzelCtrl ctrl;
     ApplySettings(ctrl, overrides);
 

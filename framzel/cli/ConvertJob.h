@@ -30,6 +30,7 @@ struct ConvertOverrides {
 // timer does. Ctrl-C stops the conversion as the Stop button does (the movie holds what was
 // converted); a second Ctrl-C abandons it, leaving no movie (an earlier file at the target
 // stays as it was). Messages for people go to standard error; returns the exit status.
+// FRAMZEL_AUDIO defaults to the silent backend here: nothing is played.
 ExitStatus RunConversion(const std::string& source, const std::string& target,
                          const ConvertOverrides& overrides, const GlobalOptions& options);
 
