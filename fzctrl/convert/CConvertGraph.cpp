@@ -106,7 +106,7 @@ bool CConvertGraph::Build(const std::string& source, ConvertParams& record, bool
         !Succeeded(m_graph->AddFilter(videoRenderer.Get(), "Video Render")))
         return false;
 
-    m_videoFilter = Create<IBaseFilter>(convert::CLSID_MovieVideoDsp);
+    m_videoFilter = Create<IBaseFilter>(dsp::CLSID_MovieVideoDsp);
     if (!m_videoFilter || !Succeeded(m_graph->AddFilter(m_videoFilter.Get(), "Movie Video DSP")) ||
         m_videoFilter.As(&m_videoDsp) < 0)
         return false;
@@ -120,7 +120,7 @@ bool CConvertGraph::Build(const std::string& source, ConvertParams& record, bool
     m_videoDsp->SetFileName(m_frameFile.c_str());
     m_videoDsp->SetPreviewMode(fast ? 0 : 1);
     m_videoDsp->SetPreviewRotate(settings.previewRotate);
-    convert::StreamSyncRecordOpaque* syncRecord = nullptr;
+    dsp::StreamSyncRecord* syncRecord = nullptr;
     m_videoDsp->GetStatusRecord(&syncRecord);
     if (fast)
         m_videoDsp->Open();
@@ -156,7 +156,7 @@ bool CConvertGraph::Build(const std::string& source, ConvertParams& record, bool
         !Succeeded(m_graph->AddFilter(m_videoSink.Get(), "Video Render")))
         return false;
 
-    m_audioFilter = Create<IBaseFilter>(convert::CLSID_MovieAudioDsp);
+    m_audioFilter = Create<IBaseFilter>(dsp::CLSID_MovieAudioDsp);
     if (!m_audioFilter || !Succeeded(m_graph->AddFilter(m_audioFilter.Get(), "Movie Audio DSP")) ||
         m_audioFilter.As(&m_audioDsp) < 0)
         return false;

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "fzctrl/control/ConvertParams.h"
-#include "fzctrl/convert/MovieDspControl.h"
+#include "fzdsp/filters/MovieDspIdentifiers.h"
+#include "fzdsp/filters/MovieDspInterfaces.h"
 #include "platform/com/ComPtr.h"
 #include "platform/media/base/GraphInterfaces.h"
 
@@ -86,8 +87,8 @@ private:
     com::ComPtr<media::IVideoWindow> m_videoWindow;
     com::ComPtr<media::IBaseFilter> m_videoFilter;
     com::ComPtr<media::IBaseFilter> m_audioFilter;
-    com::ComPtr<convert::IMovieVideoDsp> m_videoDsp;
-    com::ComPtr<convert::IMovieAudioDsp> m_audioDsp;
+    com::ComPtr<dsp::IMovieVideoDsp> m_videoDsp;
+    com::ComPtr<dsp::IMovieAudioDsp> m_audioDsp;
     com::ComPtr<media::IBaseFilter> m_videoSink;
     com::ComPtr<media::IBaseFilter> m_soundSink;
     std::string m_frameFile;
