@@ -7,6 +7,7 @@
 #include "tests/support/IsolatedEnvironment.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace {
@@ -140,6 +141,41 @@ TEST(CliConvertTest, BatchReportsEachFileAndSkipsExistingMovies) {
         RunCli({"batch", (dir / "in").string(), "--out", (dir / "nowhere").string()});
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("output folder does not exist"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// Registers the media server and the filter library into this test process's settings store,
+// which the child processes share. False when the filter library is not built.
+bool RegisterServers() {
+    const fs::path bin = fs::path(FRAMZEL_BINARY_DIR) / "bin";
+    for (const char* library : {"libfzmedia.so", "libfzdsp.so"}) {
+        if (!fs::exists(bin / library))
+            return false;
+        const std::string command = "ASAN_OPTIONS=detect_leaks=0 '" + (bin / "fzregsvr").string() +
+                                    "' '" + (bin / library).string() + "' >/dev/null";
+        if (std::system(command.c_str()) != 0)
+            return false;
+    }
+    return true;
+}
+
+TEST(CliConvertTest, AConvertedMovieIsTheOnlyLineOnStandardOutputAndInspectsSound) {
+    if (!RegisterServers())
+        GTEST_SKIP() << "the filter library is not part of this build";
+    const auto dir = FreshWorkDir("convert-ok");
+    fs::copy_file(GeneratedClip(ClipKind::AviMpeg4Mp3), dir / "my clip.avi");
+    fs::create_directories(dir / "temp");
+    const auto result = RunCli({"convert", "--size", "176x144", "--temp", (dir / "temp").string(),
+                                (dir / "my clip.avi").string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, (dir / "my clip.mp4").string() + "\n") << "no engine lines";
+    EXPECT_TRUE(fs::is_empty(dir / "temp"));
+    const auto inspect = RunCli({"inspect", "--json", (dir / "my clip.mp4").string()});
+    EXPECT_EQ(inspect.status, 0) << inspect.out;
+    EXPECT_NE(inspect.out.find("\"width\": 176"), std::string::npos) << inspect.out;
 }
 
 } // namespace
