@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+
+#include "platform/bytes/LittleEndian.h"
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -88,22 +90,5 @@ std::array<std::uint8_t, kMovieDataChunkHeaderSize> EncodeMovieAudioDataHeader()
 // The 60-byte header of the embedded WAVE file for `frames` sample frames in `dataSize` bytes.
 std::array<std::uint8_t, kMovieWaveHeaderSize>
 EncodeMovieWaveHeader(std::uint16_t channels, std::uint32_t frames, std::uint32_t dataSize);
-
-// Little-endian field access for the movie's readers and writers.
-inline std::uint16_t ReadLe16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-inline std::uint32_t ReadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-inline void WriteLe16(std::uint8_t* p, std::uint16_t value) {
-    p[0] = static_cast<std::uint8_t>(value);
-    p[1] = static_cast<std::uint8_t>(value >> 8);
-}
-inline void WriteLe32(std::uint8_t* p, std::uint32_t value) {
-    WriteLe16(p, static_cast<std::uint16_t>(value));
-    WriteLe16(p + 2, static_cast<std::uint16_t>(value >> 16));
-}
 
 } // namespace fz

@@ -1,5 +1,7 @@
 #include "fzctrl/convert/WaveChunkLocator.h"
 
+#include "platform/bytes/LittleEndian.h"
+
 #include "fzctrl/convert/CWaveFileError.h"
 
 #include <cstring>
@@ -11,11 +13,6 @@ constexpr std::uint64_t kChunkHeaderSize = 8;
 constexpr std::uint64_t kFmtChunkOffset = 12;
 // Where the chunk after a 16-byte fmt body (the PCM wave format record) begins.
 constexpr std::uint64_t kDefaultSearchOffset = 36;
-
-std::uint32_t ReadLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 bool HasId(const std::uint8_t* p, const char (&id)[5]) {
     return std::memcmp(p, id, 4) == 0;

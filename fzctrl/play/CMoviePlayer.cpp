@@ -1,9 +1,9 @@
 #include "fzctrl/play/CMoviePlayer.h"
 
 #include "fzctrl/play/JpegFrameSearch.h"
-#include "fzctrl/play/LittleEndian.h"
 #include "fzctrl/play/MovieFileKind.h"
 #include "fzctrl/play/MovieLayout.h"
+#include "platform/bytes/LittleEndian.h"
 #include "platform/sync/RecursiveMutex.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "fzctrl/play/MovieLayout.h"
 
-#include "fzctrl/play/LittleEndian.h"
+#include "platform/bytes/LittleEndian.h"
 
 #include <cstring>
 

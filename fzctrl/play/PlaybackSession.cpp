@@ -3,8 +3,8 @@
 #include "fzctrl/convert/AdpcmCodec.h"
 #include "fzctrl/play/CMoviePlayer.h"
 #include "fzctrl/play/JpegFrameSearch.h"
-#include "fzctrl/play/LittleEndian.h"
 #include "fzctrl/play/MovieLayout.h"
+#include "platform/bytes/LittleEndian.h"
 #include "platform/ui/WindowMessages.h"
 
 #include <cstring>

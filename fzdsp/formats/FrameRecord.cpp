@@ -1,23 +1,12 @@
 #include "fzdsp/formats/FrameRecord.h"
 
+#include "platform/bytes/LittleEndian.h"
+
 #include <array>
 #include <limits>
 
 namespace fz {
 namespace {
-
-void PutLe32(std::uint8_t* out, std::uint32_t value) {
-    out[0] = static_cast<std::uint8_t>(value);
-    out[1] = static_cast<std::uint8_t>(value >> 8);
-    out[2] = static_cast<std::uint8_t>(value >> 16);
-    out[3] = static_cast<std::uint8_t>(value >> 24);
-}
-
-std::int32_t GetLe32(const std::uint8_t* in) {
-    return static_cast<std::int32_t>(
-        static_cast<std::uint32_t>(in[0]) | static_cast<std::uint32_t>(in[1]) << 8 |
-        static_cast<std::uint32_t>(in[2]) << 16 | static_cast<std::uint32_t>(in[3]) << 24);
-}
 
 bool WriteAll(std::FILE* file, const std::uint8_t* data, std::size_t size) {
     return size == 0 || std::fwrite(data, 1, size, file) == size;
@@ -27,8 +16,8 @@ bool WriteAll(std::FILE* file, const std::uint8_t* data, std::size_t size) {
 
 void EncodeFrameRecordHeader(const FrameRecordHeader& header,
                              std::span<std::uint8_t, kFrameRecordHeaderSize> out) {
-    PutLe32(out.data(), static_cast<std::uint32_t>(header.timeStampMs));
-    PutLe32(out.data() + 4, static_cast<std::uint32_t>(header.length));
+    WriteLe32(out.data(), static_cast<std::uint32_t>(header.timeStampMs));
+    WriteLe32(out.data() + 4, static_cast<std::uint32_t>(header.length));
 }
 
 bool AppendFrameRecord(std::FILE* file, std::int32_t timeStampMs,
@@ -41,7 +30,7 @@ bool AppendFrameRecord(std::FILE* file, std::int32_t timeStampMs,
     std::array<std::uint8_t, kFrameRecordHeaderSize> header{};
     EncodeFrameRecordHeader({timeStampMs, length}, header);
     std::array<std::uint8_t, 4> stamped{};
-    PutLe32(stamped.data(), static_cast<std::uint32_t>(length));
+    WriteLe32(stamped.data(), static_cast<std::uint32_t>(length));
 
     const std::uint8_t* data = image.data();
     const std::size_t tail = kJpegLengthOffset + stamped.size();
@@ -61,7 +50,7 @@ std::optional<FrameRecordView> FrameRecordReader::Next() {
         m_damaged = true;
         return std::nullopt;
     }
-    const std::int32_t length = GetLe32(record + 4);
+    const std::int32_t length = static_cast<std::int32_t>(ReadLe32(record + 4));
     if (length < static_cast<std::int32_t>(kMinFrameImageSize) ||
         static_cast<std::size_t>(length) > remaining - kFrameRecordHeaderSize) {
         m_damaged = true;
@@ -69,7 +58,7 @@ std::optional<FrameRecordView> FrameRecordReader::Next() {
     }
     FrameRecordView view;
     view.offset = m_position;
-    view.timeStampMs = GetLe32(record);
+    view.timeStampMs = static_cast<std::int32_t>(ReadLe32(record));
     view.image =
         m_bytes.subspan(m_position + kFrameRecordHeaderSize, static_cast<std::size_t>(length));
     m_position += kFrameRecordHeaderSize + static_cast<std::size_t>(length);

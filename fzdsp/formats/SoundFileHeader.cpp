@@ -1,5 +1,7 @@
 #include "fzdsp/formats/SoundFileHeader.h"
 
+#include "platform/bytes/LittleEndian.h"
+
 #include <cstring>
 #include <limits>
 
@@ -9,25 +11,6 @@ namespace {
 constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint32_t kPcmFormatBodySize = 16;
 constexpr std::uint16_t kBitsPerSample = 16;
-
-void PutLe16(std::uint8_t* out, std::uint16_t value) {
-    out[0] = static_cast<std::uint8_t>(value);
-    out[1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void PutLe32(std::uint8_t* out, std::uint32_t value) {
-    PutLe16(out, static_cast<std::uint16_t>(value));
-    PutLe16(out + 2, static_cast<std::uint16_t>(value >> 16));
-}
-
-std::uint16_t GetLe16(const std::uint8_t* in) {
-    return static_cast<std::uint16_t>(in[0] | in[1] << 8);
-}
-
-std::uint32_t GetLe32(const std::uint8_t* in) {
-    return static_cast<std::uint32_t>(GetLe16(in)) | static_cast<std::uint32_t>(GetLe16(in + 2))
-                                                         << 16;
-}
 
 std::uint32_t SizeField(std::int64_t fileLength, std::int64_t headerPart) {
     const std::int64_t size = fileLength - headerPart;
@@ -52,18 +35,18 @@ std::array<std::uint8_t, kSoundFileHeaderSize> SoundFileHeader::Encode() const {
     std::array<std::uint8_t, kSoundFileHeaderSize> out{};
     std::uint8_t* p = out.data();
     std::memcpy(p, "RIFF", 4);
-    PutLe32(p + 4, riffSize);
+    WriteLe32(p + 4, riffSize);
     std::memcpy(p + 8, "WAVE", 4);
     std::memcpy(p + 12, "fmt ", 4);
-    PutLe32(p + 16, kPcmFormatBodySize);
-    PutLe16(p + 20, kFormatPcm);
-    PutLe16(p + 22, channels);
-    PutLe32(p + 24, sampleRate);
-    PutLe32(p + 28, BytesPerSecond());
-    PutLe16(p + 32, BlockAlign());
-    PutLe16(p + 34, kBitsPerSample);
+    WriteLe32(p + 16, kPcmFormatBodySize);
+    WriteLe16(p + 20, kFormatPcm);
+    WriteLe16(p + 22, channels);
+    WriteLe32(p + 24, sampleRate);
+    WriteLe32(p + 28, BytesPerSecond());
+    WriteLe16(p + 32, BlockAlign());
+    WriteLe16(p + 34, kBitsPerSample);
     std::memcpy(p + 36, "data", 4);
-    PutLe32(p + 40, dataSize);
+    WriteLe32(p + 40, dataSize);
     return out;
 }
 
@@ -72,15 +55,15 @@ std::optional<SoundFileHeader> SoundFileHeader::Decode(std::span<const std::uint
         return std::nullopt;
     const std::uint8_t* p = bytes.data();
     if (std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WAVE", 4) != 0 ||
-        std::memcmp(p + 12, "fmt ", 4) != 0 || GetLe32(p + 16) != kPcmFormatBodySize ||
-        GetLe16(p + 20) != kFormatPcm || GetLe16(p + 34) != kBitsPerSample ||
+        std::memcmp(p + 12, "fmt ", 4) != 0 || ReadLe32(p + 16) != kPcmFormatBodySize ||
+        ReadLe16(p + 20) != kFormatPcm || ReadLe16(p + 34) != kBitsPerSample ||
         std::memcmp(p + 36, "data", 4) != 0)
         return std::nullopt;
     SoundFileHeader header;
-    header.riffSize = GetLe32(p + 4);
-    header.channels = GetLe16(p + 22);
-    header.sampleRate = GetLe32(p + 24);
-    header.dataSize = GetLe32(p + 40);
+    header.riffSize = ReadLe32(p + 4);
+    header.channels = ReadLe16(p + 22);
+    header.sampleRate = ReadLe32(p + 24);
+    header.dataSize = ReadLe32(p + 40);
     return header;
 }
 

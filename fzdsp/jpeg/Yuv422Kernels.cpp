@@ -29,17 +29,6 @@ std::uint64_t PortableTransformBlock(const std::uint8_t* samples, std::size_t st
 
 const Yuv422Kernels kPortable = {"portable", ConvertToYuv422, PortableTransformBlock};
 
-const Yuv422Kernels& Choose() {
-    const cpu::SimdLevel level = cpu::AllowedSimdLevel();
-    if (level >= cpu::SimdLevel::Avx2)
-        if (const Yuv422Kernels* avx2 = Avx2Yuv422Kernels())
-            return *avx2;
-    if (level >= cpu::SimdLevel::Sse2)
-        if (const Yuv422Kernels* sse2 = Sse2Yuv422Kernels())
-            return *sse2;
-    return kPortable;
-}
-
 } // namespace
 
 const Yuv422Kernels& PortableYuv422Kernels() {
@@ -56,7 +45,8 @@ const Yuv422Kernels* Avx2Yuv422Kernels() {
 }
 
 const Yuv422Kernels& SelectedYuv422Kernels() {
-    static const Yuv422Kernels& chosen = Choose();
+    static const Yuv422Kernels& chosen =
+        cpu::ChooseKernel(kPortable, Sse2Yuv422Kernels(), Avx2Yuv422Kernels());
     return chosen;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/audio/PacedClock.h"
+
 #include "platform/audio/WaveOutBackend.h"
+#include "platform/bytes/LittleEndian.h"
 
 #include <algorithm>
 #include <array>
@@ -9,32 +11,23 @@
 namespace fz::audio {
 namespace {
 
-void PutLe16(std::uint8_t* p, std::uint32_t v) {
-    p[0] = static_cast<std::uint8_t>(v);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
-void PutLe32(std::uint8_t* p, std::uint32_t v) {
-    PutLe16(p, v & 0xFFFF);
-    PutLe16(p + 2, v >> 16);
-}
-
 // The canonical 44-byte header of a PCM WAVE file holding `dataBytes` bytes of sound.
 std::array<std::uint8_t, 44> WaveHeaderBytes(const WaveFormat& format, std::uint64_t dataBytes) {
     const auto data =
         static_cast<std::uint32_t>(std::min<std::uint64_t>(dataBytes, 0xFFFFFFFFu - 36));
     std::array<std::uint8_t, 44> h{};
     std::copy_n("RIFF", 4, h.begin());
-    PutLe32(&h[4], 36 + data);
+    WriteLe32(&h[4], 36 + data);
     std::copy_n("WAVEfmt ", 8, h.begin() + 8);
-    PutLe32(&h[16], 16);
-    PutLe16(&h[20], kWaveFormatPcm);
-    PutLe16(&h[22], format.channels);
-    PutLe32(&h[24], format.samplesPerSec);
-    PutLe32(&h[28], format.samplesPerSec * format.blockAlign);
-    PutLe16(&h[32], format.blockAlign);
-    PutLe16(&h[34], format.bitsPerSample);
+    WriteLe32(&h[16], 16);
+    WriteLe16(&h[20], static_cast<std::uint16_t>(kWaveFormatPcm));
+    WriteLe16(&h[22], static_cast<std::uint16_t>(format.channels));
+    WriteLe32(&h[24], format.samplesPerSec);
+    WriteLe32(&h[28], format.samplesPerSec * format.blockAlign);
+    WriteLe16(&h[32], static_cast<std::uint16_t>(format.blockAlign));
+    WriteLe16(&h[34], static_cast<std::uint16_t>(format.bitsPerSample));
     std::copy_n("data", 4, h.begin() + 36);
-    PutLe32(&h[40], data);
+    WriteLe32(&h[40], data);
     return h;
 }
 

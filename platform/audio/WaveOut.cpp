@@ -56,6 +56,10 @@ namespace {
 
 constexpr auto kPollInterval = std::chrono::milliseconds(4);
 
+// The device whose kWomDone callback the calling thread is running, if any: a reset or close
+// of that device from inside its own callback would wait for itself.
+thread_local const WaveOutDevice* t_inCallbackOf = nullptr;
+
 struct DeviceTable {
     std::mutex mutex;
     std::map<WaveOutDevice*, std::shared_ptr<WaveOutDevice>> open;
@@ -130,7 +134,9 @@ void WaveOutDevice::Deliver(std::unique_lock<std::mutex>& lock, bool all) {
         done.pop_front();
         delivering = true;
         lock.unlock();
+        t_inCallbackOf = this;
         Notify(kWomDone, reinterpret_cast<std::uintptr_t>(header));
+        t_inCallbackOf = nullptr;
         lock.lock();
         delivering = false;
         changed.notify_all();
@@ -271,6 +277,8 @@ MMRESULT WaveOutReset(HWAVEOUT device) {
     auto object = Find(device);
     if (!object)
         return MMSYSERR_INVALHANDLE;
+    if (t_inCallbackOf == object.get())
+        return MMSYSERR_ERROR; // from the device's own callback: it would wait for itself
     std::unique_lock lock(object->mutex);
     object->backend->Drop();
     object->written = 0;
@@ -290,6 +298,8 @@ MMRESULT WaveOutClose(HWAVEOUT device) {
     auto object = Find(device);
     if (!object)
         return MMSYSERR_INVALHANDLE;
+    if (t_inCallbackOf == object.get())
+        return MMSYSERR_ERROR; // from the device's own callback: it would wait for itself
     {
         std::unique_lock lock(object->mutex);
         if (!object->queue.empty())

@@ -20,8 +20,8 @@ namespace fz::audio {
 // Buffers play in the order they were written, and their kWomDone callbacks come in the same
 // order, each after the buffer's last sample has been played (heard, within the backend's
 // reporting granularity). The callback runs without any lock of the device held; it may call
-// WaveOutWrite (and the other functions except WaveOutClose and WaveOutReset of its own device,
-// which it must not call).
+// WaveOutWrite and the other functions, except WaveOutClose and WaveOutReset of its own device,
+// which would wait for the callback itself: called from it they answer MMSYSERR_ERROR.
 //
 // Buffers: the caller owns every header and its data; both must stay valid and unchanged from
 // WaveOutWrite until the header comes back done (kWhdrDone set, kWhdrInQueue clear).

@@ -14,4 +14,17 @@ bool ProcessorRuns(SimdLevel level);
 // call; callers choose their kernels once.
 SimdLevel AllowedSimdLevel();
 
+// The fastest of a codec's kernels that AllowedSimdLevel() permits. `sse2` and `avx2` are null
+// when that version is not built or this processor does not run it. Codecs call it once and
+// keep the choice.
+template <class Kernel>
+const Kernel& ChooseKernel(const Kernel& portable, const Kernel* sse2, const Kernel* avx2) {
+    const SimdLevel level = AllowedSimdLevel();
+    if (level >= SimdLevel::Avx2 && avx2)
+        return *avx2;
+    if (level >= SimdLevel::Sse2 && sse2)
+        return *sse2;
+    return portable;
+}
+
 } // namespace fz::cpu

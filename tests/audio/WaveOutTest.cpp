@@ -240,6 +240,43 @@ TEST(WaveOutTest, ResetHandsEveryQueuedBufferBackBeforeItReturns) {
     EXPECT_TRUE(std::equal(wave.begin() + 44, wave.end(), buffers.data[0].begin()));
 }
 
+// Buffers coming back on the device's thread while a reset hands back the rest on another:
+// every buffer comes back once, in order, and neither thread waits on the other for ever.
+TEST(WaveOutTest, ResetWhileTheDeviceHandsBuffersBack) {
+    setenv("FRAMZEL_AUDIO", "null", 1);
+    const WaveFormat format = Pcm(1, 8000, 8);
+    struct SlowLog {
+        std::mutex mutex;
+        std::vector<std::uintptr_t> users;
+    } log;
+    auto slow = [](HWAVEOUT, std::uint32_t message, std::uintptr_t instance, std::uintptr_t param1,
+                   std::uintptr_t) {
+        if (message != kWomDone)
+            return;
+        std::this_thread::sleep_for(1ms);
+        auto* l = reinterpret_cast<SlowLog*>(instance);
+        std::lock_guard lock(l->mutex);
+        l->users.push_back(reinterpret_cast<WaveHeader*>(param1)->user);
+    };
+    HWAVEOUT device = nullptr;
+    ASSERT_EQ(WaveOutOpen(&device, kWaveMapper, &format, slow,
+                          reinterpret_cast<std::uintptr_t>(&log), kCallbackFunction),
+              MMSYSERR_NOERROR);
+    Buffers buffers(16, 8); // 1 ms each: they come back as fast as they are written
+    const auto start = Clock::now();
+    for (int round = 0; round < 40; ++round) {
+        QueueAll(device, buffers);
+        std::this_thread::sleep_for(std::chrono::milliseconds(round % 5));
+        ASSERT_EQ(WaveOutReset(device), MMSYSERR_NOERROR);
+        std::lock_guard lock(log.mutex);
+        ASSERT_EQ(log.users.size(), 16u * (round + 1));
+        for (std::uintptr_t i = 0; i < 16; ++i)
+            ASSERT_EQ(log.users[16 * round + i], i) << round;
+    }
+    EXPECT_LT(Seconds(Clock::now() - start), 10.0);
+    ASSERT_EQ(WaveOutClose(device), MMSYSERR_NOERROR);
+}
+
 TEST(WaveOutTest, PauseHoldsThePositionAndRestartGoesOn) {
     setenv("FRAMZEL_AUDIO", "null", 1);
     const WaveFormat format = Pcm(2, 44100, 16);
@@ -288,6 +325,9 @@ TEST(WaveOutTest, BuffersRefilledFromTheDoneCallbackKeepPlaying) {
         auto* r = reinterpret_cast<Refill*>(instance);
         std::lock_guard lock(r->mutex);
         ++r->returned;
+        // A reset or close from inside the callback would wait for the callback itself.
+        EXPECT_EQ(WaveOutReset(device), MMSYSERR_ERROR);
+        EXPECT_EQ(WaveOutClose(device), MMSYSERR_ERROR);
         if (r->left-- > 0)
             WaveOutWrite(device, reinterpret_cast<WaveHeader*>(param1), sizeof(WaveHeader));
         r->finished.notify_all();

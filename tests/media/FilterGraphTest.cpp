@@ -375,6 +375,7 @@ TEST_F(FilterGraphTest, CompletionAndPositionWaitForTheSlowerStream) {
         EXPECT_EQ(WaitForCompletion(), EC_COMPLETE);
         EXPECT_EQ(CurrentPosition(), 25 * kFrame);
         EXPECT_EQ(m_control->Stop(), S_OK);
+        EXPECT_EQ(CurrentPosition(), 25 * kFrame) << "a stopped graph keeps its position";
     }
 }
 
@@ -434,12 +435,16 @@ TEST_F(FilterGraphTest, StopAndFlushReleaseEveryWaitingThread) {
 }
 
 TEST_F(FilterGraphTest, CapabilitiesAndSeekingToAPosition) {
+    // Source -> transform -> renderer: the flush and the new segment pass the transform.
     CTestSource* source = nullptr;
     ComPtr<IBaseFilter> sourceFilter =
         AddSource({EvenStream(VideoType(), 50, kFrame)}, 50 * kFrame, &source);
+    ComPtr<IBaseFilter> transform = MakeFilter<CTestTransform>(nullptr, 1);
+    ASSERT_EQ(m_graph->AddFilter(transform.Get(), "Transform"), S_OK);
     CTestRenderer* renderer = nullptr;
     ComPtr<IBaseFilter> sink = AddRenderer("Sink", false, &renderer);
-    ASSERT_EQ(Connect(sourceFilter.Get(), "Output 0", sink.Get(), "Input"), S_OK);
+    ASSERT_EQ(Connect(sourceFilter.Get(), "Output 0", transform.Get(), "Input"), S_OK);
+    ASSERT_EQ(Connect(transform.Get(), "Output", sink.Get(), "Input"), S_OK);
 
     struct Check {
         std::uint32_t asked;
@@ -473,6 +478,9 @@ TEST_F(FilterGraphTest, CapabilitiesAndSeekingToAPosition) {
     ASSERT_EQ(m_seeking->GetPositions(&current, &stop), S_OK);
     EXPECT_EQ(current, kUnitsPerSecond);
     EXPECT_EQ(stop, 2 * kUnitsPerSecond);
+    // Once the new segment has reached the renderer, the position still reads 1 s.
+    ASSERT_TRUE(renderer->WaitForPrerolled(2, 2000));
+    EXPECT_EQ(CurrentPosition(), kUnitsPerSecond + kFrame);
     ASSERT_EQ(m_control->Run(), S_OK);
     EXPECT_EQ(WaitForCompletion(), EC_COMPLETE);
     std::vector<RenderedSample> rendered = renderer->Rendered();

@@ -1,6 +1,7 @@
 #include "tests/play/PlayTestSupport.h"
 
 #include "fzctrl/play/CMoviePlayer.h"
+#include "platform/com/ModuleCounts.h"
 #include "platform/time/TickCount.h"
 #include "platform/ui/WindowMessages.h"
 #include "platform/ui/WindowPicture.h"
@@ -8,6 +9,10 @@
 
 #include <cstdlib>
 #include <cstring>
+
+// The convert area that the player links holds COM objects (the conversion graph); they are
+// counted per program, and the play tests are the program here.
+FZ_COM_DEFINE_MODULE()
 
 namespace fz::test {
 

@@ -58,6 +58,9 @@ int main(int argc, char** argv) {
     // dlopen does not search the library path for a bare name.
     std::error_code error;
     const std::string path = std::filesystem::absolute(library, error).lexically_normal().string();
+    // The library stays loaded until the process ends, as the COM runtime keeps its servers: the
+    // libraries a server pulls in (FFmpeg's among them) keep what their initialisers allocated,
+    // and unloading them would only turn that memory into leaks.
     void* handle = error ? nullptr : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char* reason = dlerror();
@@ -70,7 +73,6 @@ int main(int argc, char** argv) {
     if (!entry) {
         std::fprintf(stderr, "fzregsvr: %s has no %s entry point; is it a server library?\n",
                      path.c_str(), entryName);
-        dlclose(handle);
         return kNoEntryPoint;
     }
     const fz::com::HRESULT result = entry();
@@ -78,11 +80,9 @@ int main(int argc, char** argv) {
     if (fz::com::Failed(result)) {
         std::fprintf(stderr, "fzregsvr: %s in %s failed with %s (registry: %s)\n", entryName,
                      path.c_str(), fz::com::FormatResult(result).c_str(), hive.c_str());
-        dlclose(handle);
         return kEntryFailed;
     }
     std::printf("fzregsvr: %s %s in %s\n", unregister ? "unregistered" : "registered", path.c_str(),
                 hive.c_str());
-    dlclose(handle);
     return kDone;
 }

@@ -17,39 +17,26 @@ public:
         : m_data(data)
         , m_endBit(endBit > 0 ? endBit : 0)
         , m_endByte((m_endBit + 7) >> 3)
-        , m_pos(startBit) {}
+        , m_pos(startBit < 0 ? 0 : startBit) {}
 
     int Position() const { return m_pos; }
     const std::uint8_t* Data() const { return m_data; }
     int EndBit() const { return m_endBit; }
     bool Overrun() const { return m_pos > m_endBit; }
 
-    // Moves to an absolute bit position (clamped to the end).
-    void Seek(int bitPos) { m_pos = bitPos < m_endBit ? bitPos : m_endBit; }
+    // Moves to an absolute bit position (clamped to the data).
+    void Seek(int bitPos) { m_pos = bitPos < 0 ? 0 : bitPos < m_endBit ? bitPos : m_endBit; }
 
     // The next `count` bits (0..25) without consuming them.
     std::uint32_t Peek(int count) const {
-        if (m_pos >= m_endBit || count <= 0) {
-            return 0;
-        }
         const int byte = m_pos >> 3;
-        std::uint32_t word;
-        if (byte + 4 <= m_endByte) {
+        if (count > 0 && byte + 4 <= m_endByte && m_pos + count <= m_endBit) {
             const std::uint8_t* p = m_data + byte;
-            word = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
-                   (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
-        } else {
-            word = 0;
-            for (int i = 0; i < 4; ++i) {
-                word = word << 8 | (byte + i < m_endByte ? std::uint32_t{m_data[byte + i]} : 0u);
-            }
+            const std::uint32_t word = (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
+                                       (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+            return (word << (m_pos & 7)) >> (32 - count);
         }
-        word <<= (m_pos & 7);
-        const int left = m_endBit - m_pos;
-        if (left < count) {
-            word &= ~(0xFFFFFFFFu >> left);
-        }
-        return word >> (32 - count);
+        return PeekNearEnd(count);
     }
 
     void Skip(int count) { m_pos += count; }
@@ -61,6 +48,25 @@ public:
     }
 
 private:
+    // Peek within the last four bytes or past the end: only bytes before m_endByte are read,
+    // bits at and after m_endBit are zeros.
+    [[gnu::noinline, gnu::cold]] std::uint32_t PeekNearEnd(int count) const {
+        if (m_pos >= m_endBit || count <= 0) {
+            return 0;
+        }
+        const int byte = m_pos >> 3;
+        std::uint32_t word = 0;
+        for (int i = 0; i < 4; ++i) {
+            word = word << 8 | (byte + i < m_endByte ? std::uint32_t{m_data[byte + i]} : 0u);
+        }
+        word <<= (m_pos & 7);
+        const int left = m_endBit - m_pos;
+        if (left < count) {
+            word &= ~(0xFFFFFFFFu >> left);
+        }
+        return word >> (32 - count);
+    }
+
     const std::uint8_t* m_data;
     int m_endBit;
     int m_endByte;

@@ -3,23 +3,9 @@
 
 namespace fz::mpa {
 
-namespace {
-
-const SynthesisKernel& Choose() {
-    const cpu::SimdLevel level = cpu::AllowedSimdLevel();
-    if (level >= cpu::SimdLevel::Avx2)
-        if (const SynthesisKernel* avx2 = Avx2SynthesisKernel())
-            return *avx2;
-    if (level >= cpu::SimdLevel::Sse2)
-        if (const SynthesisKernel* sse2 = Sse2SynthesisKernel())
-            return *sse2;
-    return PortableSynthesisKernel();
-}
-
-} // namespace
-
 const SynthesisKernel& SelectedSynthesisKernel() {
-    static const SynthesisKernel& chosen = Choose();
+    static const SynthesisKernel& chosen =
+        cpu::ChooseKernel(PortableSynthesisKernel(), Sse2SynthesisKernel(), Avx2SynthesisKernel());
     return chosen;
 }
 

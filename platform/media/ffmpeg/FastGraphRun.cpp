@@ -9,7 +9,9 @@ namespace fz::media::ffmpeg {
 
 using com::ComPtr;
 
-bool FastRunResult::Completed() const { return eventCode == EC_COMPLETE; }
+bool FastRunResult::Completed() const {
+    return eventCode == EC_COMPLETE;
+}
 
 FastRunResult RunThroughNullRenderers(const std::string& path, long timeoutMs) {
     FastRunResult result;

@@ -12,9 +12,9 @@ namespace fz::media::ffmpeg {
 
 struct FastRunResult {
     com::HRESULT renderResult = com::E_FAIL; // RenderFile's
-    long eventCode = 0;                       // EC_COMPLETE, EC_ERRORABORT, or 0 on time-out
-    int connectedPins = 0;                    // source pins that reached a renderer
-    std::string error;                        // what failed, for people
+    long eventCode = 0;                      // EC_COMPLETE, EC_ERRORABORT, or 0 on time-out
+    int connectedPins = 0;                   // source pins that reached a renderer
+    std::string error;                       // what failed, for people
     bool Completed() const;
 };
 

@@ -104,8 +104,10 @@ void CFfmpegOutputPin::StreamPictures() {
         ComPtr<IMediaSample> sample;
         if (GetDeliveryBuffer(sample.ReleaseAndGetAddressOf(), nullptr, nullptr, 0) != S_OK)
             return; // decommitted: the filter stops
-        if (sample->GetSize() < imageSize)
+        if (sample->GetSize() < imageSize) {
+            Filter()->NotifyEvent(EC_ERRORABORT, VFW_E_BUFFER_OVERFLOW, 0);
             return;
+        }
         REFERENCE_TIME start = picture.start;
         REFERENCE_TIME stop = picture.stop;
         sample->SetTime(&start, &stop);
@@ -145,8 +147,10 @@ void CFfmpegOutputPin::StreamSound() {
             std::uint8_t* target = nullptr;
             const std::size_t room =
                 static_cast<std::size_t>(std::max(0L, sample->GetSize())) / align * align;
-            if (room == 0 || sample->GetPointer(&target) != S_OK || !target)
+            if (room == 0 || sample->GetPointer(&target) != S_OK || !target) {
+                Filter()->NotifyEvent(EC_ERRORABORT, VFW_E_BUFFER_OVERFLOW, 0);
                 return;
+            }
             const std::size_t count = std::min(room, total - offset);
             std::memcpy(target, block.bytes.data() + offset, count);
             REFERENCE_TIME start =

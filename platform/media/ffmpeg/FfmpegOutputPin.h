@@ -11,7 +11,8 @@
 // Deliver functions and the reader, never the filter lock. The streaming thread ends at the
 // end of the stream (after DeliverEndOfStream), when the reader is aborted (no end of stream),
 // when the allocator is decommitted, or when the input pin refuses a sample (S_FALSE while
-// flushing or stopping; a failure, which the downstream filter has reported).
+// flushing or stopping; a failure, which the downstream filter has reported). A buffer too
+// small for a sample (an allocator that ignored the pin's size) ends it with EC_ERRORABORT.
 
 #include "platform/media/base/BasePin.h"
 #include "platform/media/ffmpeg/MediaReader.h"

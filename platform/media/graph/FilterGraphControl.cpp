@@ -128,7 +128,15 @@ void CFilterGraph::ChooseClock() {
 }
 
 REFERENCE_TIME CFilterGraph::StreamTimeNow() {
-    if (m_state != State_Running || !m_clock)
+    if (m_state == State_Stopped)
+        return m_position;
+    if (!m_clock) {
+        // Without a clock the stream is as far as its renderers have received it.
+        bool known = false;
+        const REFERENCE_TIME received = ReceivedPosition(&known);
+        return known ? received : m_position;
+    }
+    if (m_state != State_Running)
         return m_position;
     REFERENCE_TIME now = 0;
     m_clock->GetTime(&now);

@@ -157,16 +157,10 @@ HRESULT CFilterGraph::GetCurrentPosition(std::int64_t* current) {
     std::lock_guard lock(m_lock);
     std::int64_t duration = 0;
     const bool durationKnown = DurationOf(&duration) == S_OK;
-    if (m_clock || m_state == State_Stopped) {
-        REFERENCE_TIME position = StreamTimeNow();
-        if (durationKnown && (position > duration || Completed()))
-            position = duration;
-        *current = std::max<REFERENCE_TIME>(position, 0);
-        return S_OK;
-    }
-    bool known = false;
-    const REFERENCE_TIME received = ReceivedPosition(&known);
-    *current = known ? received : m_position;
+    REFERENCE_TIME position = StreamTimeNow();
+    if (m_clock && durationKnown && (position > duration || Completed()))
+        position = duration;
+    *current = std::max<REFERENCE_TIME>(position, 0);
     return S_OK;
 }
 
