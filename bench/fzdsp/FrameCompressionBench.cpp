@@ -185,9 +185,7 @@ int main(int argc, char** argv) {
         header.height = 480;
         header.bitCount = 24;
         const fz::BilinearScalerKernels* selected = fz::SelectedBilinearScalerKernels();
-        Report(std::string("scaler from 640x480 (") + (selected ? selected->name : "portable") +
-                   ")",
-               width, height,
+        Report(std::string("scaler from 640x480 (") + selected->name + ")", width, height,
                Compare(
                    [&] {
                        fz::CPictureScaler scaler;

@@ -11,7 +11,8 @@
 //                 pictures per second, YUV422 JPEG, quality 80) and the audio filter (8000 Hz
 //                 stereo) recording from the first sample, null renderers, no clock
 // Each is timed as the median of a few rounds taken in turn; the ratios to decode-only are
-// printed. Usage: media_source_bench [SECONDS] [ROUNDS] (defaults 60 and 3).
+// printed. Usage: media_source_bench [SECONDS] [ROUNDS] [ONLY] (defaults 60 and 3; ONLY, a
+// part of a run's name, keeps that run beside the baseline, e.g. for a profiler).
 #include "fzdsp/filters/CMovieAudioDsp.h"
 #include "fzdsp/filters/CMovieVideoDsp.h"
 #include "platform/com/ComPtr.h"
@@ -281,6 +282,12 @@ int main(int argc, char** argv) {
                      },
                      {},
                      {}});
+    if (argc > 3) {
+        const std::string only = argv[3];
+        std::erase_if(cases, [&](const Case& c) {
+            return &c != &cases.front() && std::string(c.name).find(only) == std::string::npos;
+        });
+    }
     for (int round = 0; round < rounds; ++round)
         for (Case& c : cases)
             c.times.push_back(Seconds([&] { c.counts = c.run(); }));

@@ -108,15 +108,13 @@ void BlendColumns(const std::uint8_t* lower, const std::uint8_t* upper, std::uin
         BlendColumnsOf<3, 3>(lower, upper, rowWeight, plan, first, columns, out);
 }
 
-const BilinearScalerKernels* Choose() {
-    const cpu::SimdLevel level = cpu::AllowedSimdLevel();
-    if (level >= cpu::SimdLevel::Avx2)
-        if (const BilinearScalerKernels* avx2 = Avx2BilinearScalerKernels())
-            return avx2;
-    if (level >= cpu::SimdLevel::Sse2)
-        return Sse2BilinearScalerKernels();
-    return nullptr;
+// The portable code as a kernel table: its row kernel leaves every column to the caller.
+int LeaveEveryColumn(const std::uint8_t*, const std::uint8_t*, std::uint32_t,
+                     const BilinearColumnPlan&, int, int, std::uint8_t*, int) {
+    return 0;
 }
+
+const BilinearScalerKernels kPortable = {"portable", LeaveEveryColumn};
 
 } // namespace
 
@@ -184,9 +182,14 @@ const BilinearScalerKernels* Avx2BilinearScalerKernels() {
                                                     : nullptr;
 }
 
+const BilinearScalerKernels* PortableBilinearScalerKernels() {
+    return &kPortable;
+}
+
 const BilinearScalerKernels* SelectedBilinearScalerKernels() {
-    static const BilinearScalerKernels* const chosen = Choose();
-    return chosen;
+    static const BilinearScalerKernels& chosen =
+        cpu::ChooseKernel(kPortable, Sse2BilinearScalerKernels(), Avx2BilinearScalerKernels());
+    return &chosen;
 }
 
 } // namespace fz

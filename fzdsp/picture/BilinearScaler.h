@@ -68,8 +68,12 @@ struct BilinearScalerKernels {
 const BilinearScalerKernels* Sse2BilinearScalerKernels();
 const BilinearScalerKernels* Avx2BilinearScalerKernels();
 
-// The kernels ScaleBilinear uses: the fastest this processor runs, nullptr for the portable
-// code; chosen once (FRAMZEL_SIMD=0 keeps to the portable code, =sse2 stops at SSE2).
+// The portable code as a kernel table (its row kernel leaves every column to the portable
+// blend).
+const BilinearScalerKernels* PortableBilinearScalerKernels();
+
+// The kernels ScaleBilinear uses: the fastest this processor runs (cpu::ChooseKernel), chosen
+// once; FRAMZEL_SIMD=0 keeps to the portable code, =sse2 stops at SSE2. Never null.
 const BilinearScalerKernels* SelectedBilinearScalerKernels();
 
 // ScaleBilinearPixels with the given kernels (nullptr: the portable code), for the tests and

@@ -58,7 +58,7 @@ TEST_P(BilinearScalerKernelsTest, EveryPathGivesThePortableValues) {
     ASSERT_EQ(plain, reference32) << "the unused source byte changes nothing";
 
     std::vector<const BilinearScalerKernels*> all = VectorKernels();
-    all.insert(all.begin(), nullptr);
+    all.insert(all.begin(), {nullptr, PortableBilinearScalerKernels()});
     for (const BilinearScalerKernels* kernels : all) {
         const std::string name = kernels ? kernels->name : "portable";
         EXPECT_EQ(ScaleWith(kernels, source32, sw, sh, 4, dw, dh, 4), reference32) << name;
@@ -79,10 +79,10 @@ INSTANTIATE_TEST_SUITE_P(OddSizes, BilinearScalerKernelsTest,
 
 TEST(BilinearScalerKernelsTest, TheChosenKernelsAreAmongTheBuiltOnes) {
     const BilinearScalerKernels* chosen = SelectedBilinearScalerKernels();
-    if (chosen != nullptr) {
-        const std::vector<const BilinearScalerKernels*> built = VectorKernels();
-        EXPECT_NE(std::find(built.begin(), built.end(), chosen), built.end()) << chosen->name;
-    }
+    ASSERT_NE(chosen, nullptr);
+    std::vector<const BilinearScalerKernels*> built = VectorKernels();
+    built.push_back(PortableBilinearScalerKernels());
+    EXPECT_NE(std::find(built.begin(), built.end(), chosen), built.end()) << chosen->name;
 }
 
 } // namespace

@@ -315,6 +315,35 @@ TEST(MovieVideoDspTest, InputTypesAndTargetRounding) {
     EXPECT_EQ(object.GetMediaType(0, &offered), com::E_UNEXPECTED);
 }
 
+// A kept frame's output sample carries the input's times and flags, but not the input's own
+// media type: that describes the source's pictures, not the preview. A start time without a
+// stop time is a valid time.
+TEST(MovieVideoDspTest, OutputSampleCarriesTheInputsTimesNotItsType) {
+    VideoRig rig("properties", 32, 16);
+    SamplePool input(1, kSourceWidth * kSourceHeight * 4);
+    SamplePool output(1, 64 * 64 * 4);
+    auto in = input.Sample(rig.Picture(), 0, false);
+    const media::REFERENCE_TIME start = 12300000;
+    in->SetTime(&start, nullptr);
+    in->SetSyncPoint(true);
+    in->SetDiscontinuity(true);
+    const CMediaType sourceType = SourceType();
+    in->SetMediaType(&sourceType);
+    auto out = output.Buffer();
+    ASSERT_EQ(rig.Filter().FilterObject().Transform(in.Get(), out.Get()), com::S_OK);
+    media::REFERENCE_TIME outStart = 0;
+    media::REFERENCE_TIME outStop = 0;
+    EXPECT_EQ(out->GetTime(&outStart, &outStop), media::VFW_S_NO_STOP_TIME);
+    EXPECT_EQ(outStart, start);
+    EXPECT_EQ(out->IsSyncPoint(), com::S_OK);
+    EXPECT_EQ(out->IsDiscontinuity(), com::S_OK);
+    media::AM_MEDIA_TYPE* type = nullptr;
+    EXPECT_EQ(out->GetMediaType(&type), com::S_FALSE);
+    EXPECT_EQ(type, nullptr);
+    EXPECT_NEAR(rig.Filter().FilterObject().Schedule().NextDueMs(), 1230.0 + 195.0, 1e-9)
+        << "scheduled by the sample's own time";
+}
+
 // A frame whose sample is shorter than its picture is refused, not read past its end.
 TEST(MovieVideoDspTest, RefusesASampleShorterThanItsPicture) {
     VideoFilter filter;
