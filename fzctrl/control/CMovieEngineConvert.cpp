@@ -11,7 +11,12 @@ int CMovieEngine::ConvertStart(const std::string& source, const std::string& tar
     settings.wideScreenTop = m_wideScreenCut.top;
     settings.wideScreenBottom = m_wideScreenCut.bottom;
     settings.previewRotate = m_previewRotate;
-    return m_conversion.Start(source, target, fast, record, m_tempFolder, settings);
+    const TempFolderReason checkTempFolder = [this] {
+        const TempFolderCheck check = CheckTempFolder();
+        return check.usable ? std::string() : check.reason;
+    };
+    return m_conversion.Start(source, target, fast, record, m_tempFolder, checkTempFolder,
+                              settings);
 }
 
 void CMovieEngine::ConvertStop() {

@@ -3,6 +3,7 @@
 #include "fzctrl/convert/MovieWriter.h"
 #include "platform/fs/DriveC.h"
 #include "platform/fs/FileOperations.h"
+#include "platform/log/Diagnostics.h"
 #include "platform/time/TickCount.h"
 
 #include <chrono>
@@ -36,6 +37,27 @@ void ProbeTemporaryFolder(std::string& tempFolder) {
     }
     std::fclose(file);
     fs::DeleteFile(probe);
+}
+
+// The temporary folder the conversion may use, or false with the reason printed. A folder that
+// cannot take files becomes drive C: for good, as the probe does; an empty folder (drive C:
+// refused, or a setting that names none) fails, before any probe or intermediate file is made
+// with a name that would resolve against the current directory.
+bool PrepareTemporaryFolder(std::string& tempFolder, const TempFolderReason& check) {
+    std::string reason = check();
+    if (!reason.empty() && !tempFolder.empty()) {
+        tempFolder = fs::HostPath("c:\\");
+        reason = check();
+    }
+    if (reason.empty()) {
+        ProbeTemporaryFolder(tempFolder);
+        if (tempFolder.empty())
+            reason = check();
+    }
+    if (reason.empty())
+        return true;
+    DebugPrint("ConvertStart: %s\n", reason.c_str());
+    return false;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -78,6 +100,7 @@ CConvertDriver::~CConvertDriver() {
 
 int CConvertDriver::Start(const std::string& source, const std::string& target, bool fast,
                           ConvertParams& record, std::string& tempFolder,
+                          const TempFolderReason& checkTempFolder,
                           const ConvertFilterSettings& settings) {
     if (m_fastWaiting)
         return 2;
@@ -85,9 +108,8 @@ int CConvertDriver::Start(const std::string& source, const std::string& target, 
         return 2;
     if (target.find('/') == std::string::npos)
         return 2;
-    ProbeTemporaryFolder(tempFolder);
-    if (tempFolder.empty())
-        return 2; // drive C: is refused too: no place for the intermediate files
+    if (!PrepareTemporaryFolder(tempFolder, checkTempFolder))
+        return 2; // no place for the intermediate files
     m_temporaryBase = TemporaryBase(tempFolder, time::GetTickCount(), target);
     if (fast) {
         m_pendingTarget = target;

@@ -5,10 +5,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 namespace fz {
+
+// Checks the temporary folder as it stands now: empty when it can take the conversion's files,
+// otherwise the reason why not (the engine's CMovieEngine::CheckTempFolder).
+using TempFolderReason = std::function<std::string()>;
 
 // The engine's conversion: names the intermediate files, runs the conversion graph and hands
 // the filters' files to the movie writer. One per engine (one conversion at a time per
@@ -25,8 +30,10 @@ public:
     //  - 2 at once for the same source and target (compared without regard to case, or the
     //    same file by another name), a target without a folder, and while a fast conversion of
     //    this driver is waiting in its message loop (a start from one of its messages);
-    //  - the temporary folder is probed by creating "52731904" in it; when that fails it
-    //    becomes drive C: for good (`tempFolder` is the engine's and is changed);
+    //  - the temporary folder is checked with `checkTempFolder` and then probed by creating
+    //    "52731904" in it; when either fails it becomes drive C: for good (`tempFolder` is the
+    //    engine's and is changed). 2, with the reason printed to the diagnostics, when no
+    //    usable folder remains (drive C: refused too): no probe or intermediate file is made;
     //  - movie-make mode: 0 once the graph runs (the movie is written by Stop);
     //  - fast mode: returns when the conversion has ended and the movie is written: 0, or 2
     //    when the movie could not be written although the graph ran to its end. A conversion
@@ -34,7 +41,7 @@ public:
     // The intermediate files are deleted after every fast conversion, also a failed one.
     int Start(const std::string& source, const std::string& target, bool fast,
               ConvertParams& record, std::string& tempFolder,
-              const ConvertFilterSettings& settings);
+              const TempFolderReason& checkTempFolder, const ConvertFilterSettings& settings);
 
     // Stops a running graph; when it was recording, writes the movie from what was converted
     // (after 500 ms for the filters to settle) and deletes the intermediate files. Nothing when

@@ -4,8 +4,10 @@
 #include "fzctrl/control/CFramzelCtrl.h"
 #include "fzctrl/convert/CConvertDriver.h"
 #include "platform/fs/DriveC.h"
+#include "platform/log/Diagnostics.h"
 #include "tests/support/IsolatedEnvironment.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -112,6 +114,57 @@ TEST(ConvertDriverTest, AnUnwritableTemporaryFolderBecomesDriveCForGood) {
     EXPECT_EQ(c.Start((c.dir / "missing.avi").string(), target, kTrue), kFalse);
     EXPECT_EQ(c.ctrl.Engine().TempFolder(), c.temp.string() + "/");
     EXPECT_TRUE(Entries(c.temp).empty());
+}
+
+// With drive C: refused (a symbolic link stands in its place) there is no folder left for the
+// intermediate files: the start fails with the reason in the diagnostics, before the probe
+// could make its file in the current directory (a file of that name there keeps its bytes).
+TEST(ConvertDriverTest, NoUsableTemporaryFolderFailsTheStartWithItsReason) {
+    const fs::path dir = FreshWorkDir("driver-no-temp");
+    const fs::path cwd = dir / "cwd";
+    fs::create_directories(cwd);
+    WriteFile(cwd / "52731904", "kept");
+    const fs::path savedCwd = fs::current_path();
+    fs::current_path(cwd);
+    const std::string savedDriveC = std::getenv("FRAMZEL_DRIVE_C");
+    fs::create_directory_symlink(dir, dir / "link");
+    setenv("FRAMZEL_DRIVE_C", (dir / "link").c_str(), 1);
+
+    std::string printed;
+    const auto savedSink =
+        fz::SetDiagnosticsSink([&printed](std::string_view text) { printed += text; });
+    struct Case {
+        const char* name;
+        std::string tempPath; // empty: the folder the control starts with
+        const char* reasonPart;
+    };
+    const Case cases[] = {
+        {"drive C: refused from the start", "", "drive C: is refused"},
+        {"a missing folder falls back to a refused drive C:", (dir / "missing").string(),
+         "drive C: is refused"},
+        {"a file as folder falls back to a refused drive C:", (cwd / "52731904").string(),
+         "drive C: is refused"},
+    };
+    for (const Case& k : cases) {
+        printed.clear();
+        CFramzelCtrl ctrl;
+        if (!k.tempPath.empty())
+            ctrl.SetTempPath(k.tempPath.c_str());
+        for (const Bool fast : {kTrue, kFalse}) {
+            Bool ok = kTrue;
+            ctrl.ConvertStart((dir / "missing.avi").c_str(), (dir / "m.mp4").c_str(), fast, &ok);
+            EXPECT_EQ(ok, kFalse) << k.name;
+        }
+        EXPECT_NE(printed.find("temporary folder unavailable"), std::string::npos) << k.name;
+        EXPECT_NE(printed.find(k.reasonPart), std::string::npos) << k.name << ": " << printed;
+        EXPECT_EQ(ReadFile(cwd / "52731904"), "kept") << k.name;
+        EXPECT_EQ(Entries(cwd).size(), 1u) << k.name;
+        EXPECT_FALSE(fs::exists(dir / "m.mp4")) << k.name;
+    }
+
+    fz::SetDiagnosticsSink(savedSink);
+    setenv("FRAMZEL_DRIVE_C", savedDriveC.c_str(), 1);
+    fs::current_path(savedCwd);
 }
 
 TEST(ConvertDriverTest, EachStartExchangesNinetyAndTwoHundredSeventy) {
