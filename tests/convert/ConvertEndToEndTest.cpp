@@ -3,7 +3,9 @@
 // filter servers are registered into this test process's own settings store first.
 #include "fzctrl/control/CFramzelCtrl.h"
 #include "fzctrl/convert/MovieInspector.h"
+#include "platform/time/TickCount.h"
 #include "platform/ui/WindowMessages.h"
+#include "platform/ui/WindowPicture.h"
 #include "tests/convert/MovieTestSupport.h"
 #include "tests/fzdsp/JpegTestDecoder.h"
 #include "tests/support/GeneratedMedia.h"
@@ -12,6 +14,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -40,6 +43,24 @@ struct Converted {
     std::string movie;
     fz::MovieInspection inspection;
 };
+
+// No intermediate file of a conversion stays in drive C:.
+void ExpectNothingInDriveC() {
+    for (const auto& name : FolderEntries(DriveCDir()))
+        EXPECT_EQ(name.rfind("fz_", 0), std::string::npos) << "left in drive C: " << name;
+}
+
+// Pumps the thread's messages until `done` or `timeoutMs` have passed.
+bool PumpUntil(const std::function<bool()>& done, std::uint32_t timeoutMs) {
+    const std::uint64_t end = fz::time::GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (fz::time::GetTickCount64() >= end)
+            return false;
+        fz::ui::PumpMessages();
+        fz::ui::WaitMessage(5);
+    }
+    return true;
+}
 
 Converted Convert(const fs::path& source, const std::string& name, int jpegformat, int rotate,
                   int channels) {
@@ -200,6 +221,108 @@ TEST_F(ConvertEndToEndTest, StopFromInsideThePumpWritesWhatWasConverted) {
     short state = -1;
     ctrl.GetConvertState(&state);
     EXPECT_EQ(state, 0);
+}
+
+// Movie-make mode: the graph previews into the window; Record starts the writing and Stop
+// writes the movie from what was recorded. Stopped before Record, nothing is written.
+TEST_F(ConvertEndToEndTest, MovieMakeModeWritesOnlyWhatWasRecorded) {
+    auto options = StandardClipOptions(ClipKind::AviMpeg4Mp3);
+    options.durationSeconds = 6.0;
+    const fs::path source = GeneratedClip("make.avi", options);
+    for (const bool record : {true, false}) {
+        SCOPED_TRACE(record ? "Start, Record, Stop" : "Start, Stop");
+        const auto dir = FreshWorkDir(record ? "make-record" : "make-stop");
+        const fz::ui::WindowHandle window = fz::ui::CreateOffscreenWindow(200, 160);
+        ASSERT_NE(window, 0u);
+        fz::CFramzelCtrl ctrl;
+        fz::ConvertParams params{};
+        params.width = 176;
+        params.height = 144;
+        params.framerate = 5;
+        params.samplerate = 8000;
+        params.bitrate = 24000;
+        params.channels = 1;
+        params.quality = 80;
+        params.jpegformat = 1;
+        std::strncpy(params.temp_path, dir.c_str(), sizeof params.temp_path - 1);
+        ctrl.ConvertSetParam(reinterpret_cast<long>(&params));
+        ctrl.SetPreviewWindow(static_cast<long>(window), 0, 0, 176, 144);
+        const std::string target = (dir / "movie.mp4").string();
+        fz::Bool ok = fz::kFalse;
+        ctrl.ConvertStart(source.c_str(), target.c_str(), fz::kFalse, &ok);
+        ASSERT_EQ(ok, fz::kTrue);
+        short state = -1;
+        ctrl.GetConvertState(&state);
+        EXPECT_EQ(state, 1) << "running, not writing";
+        if (record) {
+            ok = fz::kFalse;
+            ctrl.ConvertRecord(&ok);
+            EXPECT_EQ(ok, fz::kTrue);
+            ctrl.GetConvertState(&state);
+            EXPECT_EQ(state, 2);
+        }
+        // Let the graph play for a while, then stop it.
+        EXPECT_TRUE(PumpUntil(
+            [&] {
+                long current = 0;
+                ctrl.ConvertGetCurrentTime(&current);
+                return current >= 2000;
+            },
+            20000));
+        fz::ui::WindowPicture picture;
+        ASSERT_TRUE(fz::ui::ReadWindowPicture(window, &picture));
+        EXPECT_GT(picture.drawCount, 0u) << "the graph previews into the window";
+        ok = fz::kFalse;
+        ctrl.ConvertStop(&ok);
+        EXPECT_EQ(ok, fz::kTrue);
+        ctrl.GetConvertState(&state);
+        EXPECT_EQ(state, 0);
+        fz::ui::DestroyWindow(window);
+
+        const std::string movie = ReadFile(target);
+        if (record) {
+            const auto r = fz::InspectMovie(
+                {reinterpret_cast<const std::uint8_t*>(movie.data()), movie.size()});
+            for (const auto& fault : r.faults)
+                ADD_FAILURE() << fault;
+            EXPECT_EQ(r.width, 176u);
+            EXPECT_EQ(r.height, 144u);
+            EXPECT_GT(r.frames.size(), 0u);
+            EXPECT_GT(r.SoundDurationMs(), 0u);
+            for (const auto& name : FolderEntries(dir))
+                EXPECT_EQ(name, "movie.mp4") << "left behind: " << name;
+        } else {
+            EXPECT_FALSE(fs::exists(target)) << "nothing recorded, nothing written";
+            for (const auto& name : FolderEntries(dir))
+                ADD_FAILURE() << "left behind: " << name;
+        }
+        ExpectNothingInDriveC();
+    }
+}
+
+// A source cut to half its bytes (the end of the stream and the AVI index are gone) converts
+// what decodes into a sound movie, or fails and leaves nothing behind.
+TEST_F(ConvertEndToEndTest, TruncatedSourceConvertsWhatDecodesOrFailsCleanly) {
+    for (const ClipKind kind : {ClipKind::AviMpeg4Mp3, ClipKind::Mpeg1System}) {
+        const auto& info = fz::mediagen::KindInfo(kind);
+        SCOPED_TRACE(std::string(info.name));
+        const fs::path whole = GeneratedClip(kind);
+        const std::string bytes = ReadFile(whole);
+        ASSERT_GT(bytes.size(), 1000u);
+        const fs::path cut =
+            WorkDir() / ("half-" + std::string(info.name) + whole.extension().string());
+        WriteFile(cut, bytes.substr(0, bytes.size() / 2));
+        const Converted result = Convert(cut, "half-" + std::string(info.name), 1, 0, 1);
+        if (result.ok) {
+            for (const auto& fault : result.inspection.faults)
+                ADD_FAILURE() << fault;
+            EXPECT_GT(result.inspection.frames.size(), 0u);
+            EXPECT_LE(result.inspection.SoundDurationMs(), 2150u);
+        } else {
+            EXPECT_TRUE(result.movie.empty()) << "a failed conversion leaves no movie";
+        }
+        ExpectNothingInDriveC();
+    }
 }
 
 } // namespace
