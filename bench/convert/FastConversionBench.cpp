@@ -8,6 +8,7 @@
 // Each run is a child process of its own, so that its peak resident memory (getrusage of the
 // child) is its own. The servers are registered into a private settings store first.
 // Usage: convert_fast_bench [SECONDS] (the source's length, default 60; 600 for the long run).
+#include "bench/support/FfmpegDecodeOnly.h"
 #include "fzctrl/control/CFramzelCtrl.h"
 #include "tools/mediagen/ClipGenerator.h"
 
@@ -24,8 +25,6 @@
 #include <vector>
 
 extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libavutil/log.h>
 }
 
@@ -33,56 +32,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// FFmpeg alone: one thread demuxes and feeds both decoders. Returns the pictures decoded.
-long DecodeOnly(const std::string& path) {
-    long pictures = 0;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
-        return -1;
-    avformat_find_stream_info(format, nullptr);
-    std::vector<AVCodecContext*> decoders(format->nb_streams, nullptr);
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVCodecParameters* par = format->streams[i]->codecpar;
-        const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-        if (!codec ||
-            (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO))
-            continue;
-        AVCodecContext* decoder = avcodec_alloc_context3(codec);
-        avcodec_parameters_to_context(decoder, par);
-        decoder->pkt_timebase = format->streams[i]->time_base;
-        decoder->thread_count = 0;
-        decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        avcodec_open2(decoder, codec, nullptr);
-        decoders[i] = decoder;
-    }
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    auto drain = [&](AVCodecContext* decoder) {
-        while (avcodec_receive_frame(decoder, frame) >= 0) {
-            if (decoder->codec_type == AVMEDIA_TYPE_VIDEO)
-                ++pictures;
-            av_frame_unref(frame);
-        }
-    };
-    while (av_read_frame(format, packet) >= 0) {
-        AVCodecContext* decoder = decoders[static_cast<unsigned>(packet->stream_index)];
-        if (decoder && avcodec_send_packet(decoder, packet) >= 0)
-            drain(decoder);
-        av_packet_unref(packet);
-    }
-    for (AVCodecContext* decoder : decoders) {
-        if (decoder) {
-            avcodec_send_packet(decoder, nullptr);
-            drain(decoder);
-            avcodec_free_context(&decoder);
-        }
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avformat_close_input(&format);
-    return pictures;
-}
 
 // The fast conversion through the control, as the program starts it. True when the movie was
 // written.
@@ -173,7 +122,7 @@ int main(int argc, char** argv) {
     } else {
         std::printf("source: %.0f s, 640 x 480, 25 pictures per second, MPEG-4 / MP3, %.1f MB\n",
                     seconds, static_cast<double>(fs::file_size(source)) / 1e6);
-        const Run decode = InChild([&] { return DecodeOnly(source) > 0; });
+        const Run decode = InChild([&] { return fz::bench::DecodeOnly(source).pictures > 0; });
         const Run convert = InChild([&] { return Convert(source, root / "work"); });
         std::printf("%-12s %8.2f s  peak %7.1f MB%s\n", "decode-only", decode.seconds,
                     static_cast<double>(decode.peakKiB) / 1024.0, decode.ok ? "" : "  FAILED");

@@ -13,6 +13,7 @@
 // Each is timed as the median of a few rounds taken in turn; the ratios to decode-only are
 // printed. Usage: media_source_bench [SECONDS] [ROUNDS] [ONLY] (defaults 60 and 3; ONLY, a
 // part of a run's name, keeps that run beside the baseline, e.g. for a profiler).
+#include "bench/support/FfmpegDecodeOnly.h"
 #include "fzdsp/filters/CMovieAudioDsp.h"
 #include "fzdsp/filters/CMovieVideoDsp.h"
 #include "platform/com/ComPtr.h"
@@ -47,60 +48,8 @@ namespace {
 using namespace fz::media::ffmpeg;
 using Clock = std::chrono::steady_clock;
 
-struct Counts {
-    long pictures = 0;
-    long soundFrames = 0;
-};
-
-// FFmpeg alone: one thread demuxes and feeds both decoders, as a decode-only run of FFmpeg's
-// command-line tool does.
-Counts DecodeOnly(const std::string& path) {
-    Counts counts;
-    AVFormatContext* format = nullptr;
-    if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
-        return counts;
-    avformat_find_stream_info(format, nullptr);
-    std::vector<AVCodecContext*> decoders(format->nb_streams, nullptr);
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVCodecParameters* par = format->streams[i]->codecpar;
-        const AVCodec* codec = avcodec_find_decoder(par->codec_id);
-        if (!codec ||
-            (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO))
-            continue;
-        AVCodecContext* decoder = avcodec_alloc_context3(codec);
-        avcodec_parameters_to_context(decoder, par);
-        decoder->pkt_timebase = format->streams[i]->time_base;
-        decoder->thread_count = 0;
-        decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        avcodec_open2(decoder, codec, nullptr);
-        decoders[i] = decoder;
-    }
-    AVPacket* packet = av_packet_alloc();
-    AVFrame* frame = av_frame_alloc();
-    auto drain = [&](AVCodecContext* decoder) {
-        while (avcodec_receive_frame(decoder, frame) >= 0) {
-            (decoder->codec_type == AVMEDIA_TYPE_VIDEO ? counts.pictures : counts.soundFrames)++;
-            av_frame_unref(frame);
-        }
-    };
-    while (av_read_frame(format, packet) >= 0) {
-        AVCodecContext* decoder = decoders[static_cast<unsigned>(packet->stream_index)];
-        if (decoder && avcodec_send_packet(decoder, packet) >= 0)
-            drain(decoder);
-        av_packet_unref(packet);
-    }
-    for (AVCodecContext* decoder : decoders) {
-        if (decoder) {
-            avcodec_send_packet(decoder, nullptr);
-            drain(decoder);
-            avcodec_free_context(&decoder);
-        }
-    }
-    av_frame_free(&frame);
-    av_packet_free(&packet);
-    avformat_close_input(&format);
-    return counts;
-}
+using Counts = fz::bench::DecodeCounts;
+using fz::bench::DecodeOnly;
 
 Counts ThroughReader(const std::string& path, bool convert) {
     Counts counts;

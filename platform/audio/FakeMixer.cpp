@@ -57,14 +57,14 @@ public:
 
 // "MAX" or "MAX:VALUE". Each open sets the shared volume from the text, as FRAMZEL_MIXER
 // describes the machine the process runs on.
-std::unique_ptr<Mixer> OpenFakeMixer(std::string_view spec) {
-    const auto colon = spec.find(':');
+std::unique_ptr<Mixer> OpenFakeMixer(std::string_view settings) {
+    const auto colon = settings.find(':');
     std::uint32_t maximum = 0;
-    if (!ParseNumber(spec.substr(0, colon), &maximum))
+    if (!ParseNumber(settings.substr(0, colon), &maximum))
         return nullptr;
     std::uint32_t value = static_cast<std::uint32_t>((std::uint64_t{maximum} + 1) / 2);
     if (colon != std::string_view::npos &&
-        (!ParseNumber(spec.substr(colon + 1), &value) || value > maximum))
+        (!ParseNumber(settings.substr(colon + 1), &value) || value > maximum))
         return nullptr;
     std::lock_guard lock(Shared().mutex);
     Shared().maximum = maximum;
