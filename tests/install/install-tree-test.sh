@@ -29,8 +29,10 @@ unset FRAMZEL_REGISTRY_DIR
 DESTDIR="$work/stage" install_tree /opt/framzel
 stage_hive="$work/stage$hive_dir/machine.reg"
 [ -f "$stage_hive" ] || fail "no staged machine hive at $stage_hive"
-grep -q "sz:\"/opt/framzel/$libdir/libfztestserver.so\"" "$stage_hive" ||
-  fail "the staged hive does not name the installed server path: $(cat "$stage_hive")"
+for server in libfztestserver.so libfzmedia.so libfzdsp.so; do
+  grep -q "sz:\"/opt/framzel/$libdir/$server\"" "$stage_hive" ||
+    fail "the staged hive does not name the installed path of $server: $(cat "$stage_hive")"
+done
 if grep -q -e "$work" -e "$build" "$stage_hive"; then
   fail "the staged hive names a staging or build path: $(cat "$stage_hive")"
 fi
