@@ -2,6 +2,7 @@
 
 #include "fzdsp/filters/AudioConversion.h"
 #include "fzdsp/filters/MovieDspIdentifiers.h"
+#include "fzdsp/filters/OutputBufferRequest.h"
 #include "fzdsp/formats/SoundFileHeader.h"
 #include "platform/fs/DriveC.h"
 #include "platform/media/base/MediaSample.h"
@@ -19,12 +20,6 @@ using com::E_INVALIDARG;
 using com::E_POINTER;
 using com::E_UNEXPECTED;
 using com::S_OK;
-
-namespace {
-
-constexpr long kVariableSampleBuffer = 100000;
-
-} // namespace
 
 CMovieAudioDsp::CMovieAudioDsp(IUnknown* outer)
     : CTransformFilter(kMovieAudioDspName, outer, CLSID_MovieAudioDsp) {}
@@ -86,22 +81,9 @@ HRESULT CMovieAudioDsp::DecideBufferSize(IMemAllocator* allocator,
         return E_POINTER;
     if (!m_input->IsConnected())
         return E_UNEXPECTED;
-    const CMediaType& input = m_input->CurrentMediaType();
-    const bool fixedSize = input.bFixedSizeSamples != 0;
-    long size = fixedSize ? static_cast<long>(input.lSampleSize) : 0;
-    size = std::max(size, static_cast<long>(m_outputRate.load()) * 2 * m_outputChannels + 512);
-    if (!fixedSize)
-        size = std::max(size, kVariableSampleBuffer);
-    ALLOCATOR_PROPERTIES request = *properties;
-    request.cBuffers = 1;
-    request.cbBuffer = size;
-    ALLOCATOR_PROPERTIES actual;
-    const HRESULT set = allocator->SetProperties(&request, &actual);
-    if (com::Failed(set))
-        return set;
-    if (actual.cBuffers < 1 || actual.cbBuffer < size)
-        return E_FAIL;
-    return S_OK;
+    return RequestOneOutputBuffer(allocator, *properties, m_input->CurrentMediaType(),
+                                  static_cast<long>(m_outputRate.load()) * 2 * m_outputChannels +
+                                      512);
 }
 
 HRESULT CMovieAudioDsp::GetMediaType(int position, CMediaType* type) {

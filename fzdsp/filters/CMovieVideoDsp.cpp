@@ -2,6 +2,7 @@
 
 #include "fzdsp/filters/EncoderLock.h"
 #include "fzdsp/filters/MovieDspIdentifiers.h"
+#include "fzdsp/filters/OutputBufferRequest.h"
 #include "fzdsp/formats/FrameRecord.h"
 #include "fzdsp/jpeg/Yuv422JpegEncoder.h"
 #include "fzdsp/jpeglib/LibraryJpegWriter.h"
@@ -34,7 +35,6 @@ namespace {
 // not be written.
 constexpr HRESULT kRecordFailed = static_cast<HRESULT>(0xFFFFFFFF);
 constexpr REFERENCE_TIME kPreviewTimePerFrame = 1000000; // 100-ns units, offered downstream
-constexpr long kVariableSampleBuffer = 100000;
 
 // A target size after the encoder's rounding, within the 16 bits it is kept in.
 std::uint16_t RoundedTarget(std::uint16_t value, PictureFormat format) {
@@ -149,27 +149,14 @@ HRESULT CMovieVideoDsp::DecideBufferSize(IMemAllocator* allocator,
         return E_POINTER;
     if (!m_input->IsConnected())
         return E_UNEXPECTED;
-    const CMediaType& input = m_input->CurrentMediaType();
-    const bool fixedSize = input.bFixedSizeSamples != 0;
-    long size = fixedSize ? static_cast<long>(input.lSampleSize) : 0;
+    long picture = 0;
     if (!m_sourceSizeOutput) {
-        const std::optional<std::size_t> picture = PictureBytes(m_targetWidth, m_targetHeight, 4);
-        if (!picture)
+        const std::optional<std::size_t> bytes = PictureBytes(m_targetWidth, m_targetHeight, 4);
+        if (!bytes)
             return E_FAIL;
-        size = std::max(size, static_cast<long>(*picture));
+        picture = static_cast<long>(*bytes);
     }
-    if (!fixedSize)
-        size = std::max(size, kVariableSampleBuffer);
-    ALLOCATOR_PROPERTIES request = *properties;
-    request.cBuffers = 1;
-    request.cbBuffer = size;
-    ALLOCATOR_PROPERTIES actual;
-    const HRESULT set = allocator->SetProperties(&request, &actual);
-    if (com::Failed(set))
-        return set;
-    if (actual.cBuffers < 1 || actual.cbBuffer < size)
-        return E_FAIL;
-    return S_OK;
+    return RequestOneOutputBuffer(allocator, *properties, m_input->CurrentMediaType(), picture);
 }
 
 HRESULT CMovieVideoDsp::GetMediaType(int position, CMediaType* type) {
